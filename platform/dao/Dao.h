@@ -1,0 +1,138 @@
+#pragma once
+// Our stand-in for the DAO object model over SQLCipher files. Objects are held
+// through counted references (std::shared_ptr): letting go of the last
+// reference releases an object, which is not the same as closing it. Every
+// failure is raised as vb::RuntimeError with a Jet-style number (ErrorCodes.h).
+#include "runtime/Truth.h"
+#include "runtime/Variant.h"
+
+#include <QString>
+#include <memory>
+
+namespace dao {
+
+class Workspaces;
+class Workspace;
+class Database;
+class Recordset;
+class Fields;
+class Field;
+
+namespace detail {
+class Connection;     // one open SQLCipher file
+class RecordsetImpl;  // the rows and cursor of one recordset
+}
+
+using DBEnginePtr = std::shared_ptr<class DBEngine>;
+using WorkspacesPtr = std::shared_ptr<Workspaces>;
+using WorkspacePtr = std::shared_ptr<Workspace>;
+using DatabasePtr = std::shared_ptr<Database>;
+using RecordsetPtr = std::shared_ptr<Recordset>;
+using FieldsPtr = std::shared_ptr<Fields>;
+using FieldPtr = std::shared_ptr<Field>;
+
+// UpdateType of Recordset::Update.
+inline constexpr int dbUpdateRegular = 1;
+
+class DBEngine : public std::enable_shared_from_this<DBEngine> {
+public:
+    // "create DBEngine": a usable engine, or a raised error.
+    static DBEnginePtr create();
+    ~DBEngine();
+
+    WorkspacesPtr Workspaces();
+
+private:
+    DBEngine();
+    WorkspacePtr defaultWorkspace_;
+    friend class dao::Workspaces;
+};
+
+class Workspaces {
+public:
+    explicit Workspaces(DBEnginePtr engine) : engine_(std::move(engine)) {}
+    // Item 0 is the default workspace, always present; any other index raises 3265.
+    WorkspacePtr Item(std::int16_t index);
+    std::int16_t Count() const { return 1; }
+
+private:
+    DBEnginePtr engine_;
+};
+
+class Workspace {
+public:
+    // Opens an existing encrypted database file. name is a path in which "\"
+    // reads as "/". options true asks for exclusive use; readOnly opens for
+    // reading only; connect is a connect text such as ";pwd=secret".
+    // Never creates a file or folder.
+    DatabasePtr OpenDatabase(const QString& name, vb::Boolean options, vb::Boolean readOnly,
+                             const QString& connect);
+};
+
+class Database {
+public:
+    explicit Database(std::shared_ptr<detail::Connection> connection);
+    ~Database(); // releases: pending updates are made durable, errors swallowed
+
+    // A recordset over the rows of an SQL query, positioned on the first row.
+    RecordsetPtr OpenRecordset(const QString& name);
+    void Close();
+    QString Name() const;
+
+private:
+    std::shared_ptr<detail::Connection> connection_;
+    bool closed_ = false;
+};
+
+class Recordset : public std::enable_shared_from_this<Recordset> {
+public:
+    explicit Recordset(std::unique_ptr<detail::RecordsetImpl> impl);
+    ~Recordset();
+
+    vb::Boolean Eof() const;  // DAO's EOF (the C library reserves that name)
+    vb::Boolean Bof() const;
+    void MoveFirst();
+    void MoveLast(int options = 0);
+    void MoveNext();
+    void MovePrevious();
+    std::int32_t RecordCount() const;
+
+    FieldsPtr Fields();
+    // Collect: the current row's (or, while editing, the edit buffer's) value of a column.
+    vb::Variant Collect(const QString& item) const;
+    // Collect assignment: only while editing (3020 otherwise).
+    void SetCollect(const QString& item, const vb::Variant& value);
+
+    void Edit();
+    void Update(int updateType = dbUpdateRegular, bool force = false);
+    void CancelUpdate();
+    void Close();
+
+private:
+    friend class Field;
+    std::unique_ptr<detail::RecordsetImpl> impl_;
+};
+
+class Fields {
+public:
+    explicit Fields(RecordsetPtr owner) : owner_(std::move(owner)) {}
+    FieldPtr Item(const QString& name); // 3265 when the column is not in the recordset
+    std::int16_t Count() const;
+
+private:
+    RecordsetPtr owner_;
+};
+
+class Field {
+public:
+    Field(RecordsetPtr owner, QString name) : owner_(std::move(owner)), name_(std::move(name)) {}
+    vb::Variant Value() const;
+    void SetValue(const vb::Variant& value);
+    const QString& Name() const { return name_; }
+
+private:
+    RecordsetPtr owner_;
+    QString name_;
+};
+
+} // namespace dao

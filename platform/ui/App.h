@@ -1,0 +1,29 @@
+#pragma once
+// The application object: where the program lives and what it is called.
+#include <QString>
+
+namespace platform::App {
+
+// The folder that holds the executable, without a trailing separator except
+// for a root folder.
+QString Path();
+// The application's title, shown as the caption of boxes that name none.
+QString Title();
+
+} // namespace platform::App
+
+namespace platform::App {
+
+// While alive, Path() answers the given folder (tests place a program folder anywhere).
+class ScopedPathOverride {
+public:
+    explicit ScopedPathOverride(QString path);
+    ~ScopedPathOverride();
+    ScopedPathOverride(const ScopedPathOverride&) = delete;
+    ScopedPathOverride& operator=(const ScopedPathOverride&) = delete;
+
+private:
+    QString previous_;
+};
+
+} // namespace platform::App

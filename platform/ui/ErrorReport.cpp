@@ -1,0 +1,78 @@
+#include "platform/ui/ErrorReport.h"
+
+#include "platform/ui/App.h"
+#include "runtime/RuntimeError.h"
+
+#include <QCoreApplication>
+#include <QMessageBox>
+
+namespace platform {
+
+namespace {
+
+ErrorReportHandler& currentHandler() {
+    static ErrorReportHandler handler;
+    return handler;
+}
+
+bool& endRequested() {
+    static bool requested = false;
+    return requested;
+}
+
+void showWindow(const ErrorReportRequest& request) {
+    QMessageBox box;
+    box.setIcon(QMessageBox::Critical);
+    box.setWindowTitle(App::Title());
+    box.setText(QCoreApplication::translate("ErrorReport", "Run-time error '%1':\n\n%2")
+                    .arg(request.number)
+                    .arg(request.description));
+    box.setStandardButtons(QMessageBox::Ok);
+    box.exec();
+}
+
+} // namespace
+
+void ReportError(int number, const QString& description) {
+    const ErrorReportRequest request{number, description};
+    if (const auto& handler = currentHandler()) {
+        handler(request);
+        return;
+    }
+    showWindow(request);
+    endRequested() = true;
+    // Ends the event loop once the handler has returned; before the loop runs, main checks EndRequested().
+    QCoreApplication::exit(kErrorExitStatus);
+}
+
+bool EndRequested() {
+    return endRequested();
+}
+
+ScopedErrorReportHandler::ScopedErrorReportHandler(ErrorReportHandler handler)
+    : previous_(std::exchange(currentHandler(), std::move(handler))) {}
+
+ScopedErrorReportHandler::~ScopedErrorReportHandler() {
+    currentHandler() = std::move(previous_);
+}
+
+void RunHandler(const std::function<void()>& handler) {
+    int number = 0;
+    QString description;
+    try {
+        handler();
+        return;
+    } catch (const vb::RuntimeError& e) {
+        number = e.number();
+        description = e.description();
+    } catch (const std::bad_alloc&) {
+        number = 7;
+        description = QCoreApplication::translate("ErrorReport", "Out of memory");
+    } catch (const std::exception& e) {
+        number = 51;
+        description = QCoreApplication::translate("ErrorReport", "Internal error: %1").arg(QString::fromUtf8(e.what()));
+    }
+    ReportError(number, description);
+}
+
+} // namespace platform

@@ -1,0 +1,41 @@
+#pragma once
+// The default error report: an error that leaves an event handler is shown
+// with its number and description, and the program then ends.
+#include <QString>
+#include <functional>
+#include <utility>
+
+namespace platform {
+
+struct ErrorReportRequest {
+    int number = 0;
+    QString description;
+};
+
+using ErrorReportHandler = std::function<void(const ErrorReportRequest&)>;
+
+// Shows the report and asks the program to end with a non-zero status.
+void ReportError(int number, const QString& description);
+
+// Whether a report has asked the program to end (main checks it after load).
+bool EndRequested();
+// The exit status the program ends with after a report.
+inline constexpr int kErrorExitStatus = 1;
+
+// While alive, reports go to the handler instead of a window, and the program is not ended.
+class ScopedErrorReportHandler {
+public:
+    explicit ScopedErrorReportHandler(ErrorReportHandler handler);
+    ~ScopedErrorReportHandler();
+    ScopedErrorReportHandler(const ScopedErrorReportHandler&) = delete;
+    ScopedErrorReportHandler& operator=(const ScopedErrorReportHandler&) = delete;
+
+private:
+    ErrorReportHandler previous_;
+};
+
+// Runs an event handler to its end; an error escaping it reaches the report
+// only after the handler's own objects have been released.
+void RunHandler(const std::function<void()>& handler);
+
+} // namespace platform

@@ -1,0 +1,300 @@
+// Whole Execute runs over real encrypted files in a temporary program folder.
+#include "app/BuildingNumber.h"
+#include "app/Form1.h"
+#include "platform/ui/App.h"
+#include "platform/ui/ErrorReport.h"
+#include "platform/ui/MsgBox.h"
+#include "runtime/RuntimeError.h"
+#include "tests/support/EncryptedDb.h"
+
+#include <gtest/gtest.h>
+
+#include <QDir>
+#include <QDirIterator>
+#include <QLineEdit>
+#include <QPushButton>
+#include <QTemporaryDir>
+#include <optional>
+
+using testsupport::CreateDb;
+using testsupport::QueryDb;
+
+namespace {
+
+const QString kSourceKey = QStringLiteral("k3pwnvhtq7");
+const QString kTargetKey = QStringLiteral("r8mfyelc4s");
+const QString kTable = QStringLiteral(u"CREATE TABLE 棟マスタ (棟番号 INTEGER, 棟名称 TEXT, 小学校区 TEXT, 中学校区 TEXT);");
+const QString kDump = QStringLiteral(u"SELECT rowid, 棟番号, 棟名称, 小学校区, 中学校区 FROM 棟マスタ ORDER BY rowid");
+
+class RevisionRun : public ::testing::Test {
+protected:
+    void SetUp() override {
+        ASSERT_TRUE(root.isValid());
+        QDir(root.path()).mkpath(QStringLiteral("prog/Q_db"));
+        QDir(root.path()).mkpath(QStringLiteral("src"));
+        programDir = root.filePath(QStringLiteral("prog"));
+        target = programDir + QStringLiteral("/Q_db/Q5ProDB.mdb");
+        source = root.filePath(QStringLiteral("src/Q4ProDB.mdb"));
+        where.emplace(programDir);
+        form.Form_Load();
+    }
+
+    // Clicks Execute as a user would; records the completion box and any error report.
+    void execute(const QString& sourcePath) {
+        form.findChild<QLineEdit*>("Text1")->setText(sourcePath);
+        platform::ScopedMsgBoxHandler boxes([this](const platform::MsgBoxRequest& r) {
+            shownBoxes.push_back(r);
+            return platform::vbOK;
+        });
+        platform::ScopedErrorReportHandler reports([this](const platform::ErrorReportRequest& r) { reported.push_back(r); });
+        form.findChild<QPushButton*>("Command2")->click();
+    }
+
+    QStringList listing() const {
+        QStringList all;
+        QDirIterator it(root.path(), QDir::AllEntries | QDir::NoDotAndDotDot | QDir::Hidden, QDirIterator::Subdirectories);
+        while (it.hasNext())
+            all << it.next();
+        all.sort();
+        return all;
+    }
+
+    QTemporaryDir root;
+    QString programDir, target, source;
+    std::optional<platform::App::ScopedPathOverride> where;
+    Form1 form;
+    std::vector<platform::MsgBoxRequest> shownBoxes;
+    std::vector<platform::ErrorReportRequest> reported;
+};
+
+TEST_F(RevisionRun, CopiesJuniorHighDistrictIntoFirstMatchingRowOnly) {
+    CreateDb(target, kTargetKey, kTable + QStringLiteral(u"INSERT INTO 棟マスタ VALUES"
+        u"(101,'A','小A','旧'),(102,'B','小B','旧'),(102,'B2','小B2','旧'),(103,'C','小C','旧'),(104,'D','小D','旧');"
+        u"CREATE TABLE 他 (x); INSERT INTO 他 VALUES (1);"));
+    CreateDb(source, kSourceKey, kTable + QStringLiteral(u"INSERT INTO 棟マスタ VALUES"
+        u"(101,'a','別小','中1'),(102,'b','別小','中2'),(103,'c','別小',NULL),(105,'e','別小','中5'),"
+        u"(104,'d','別小','先'),(104,'d','別小','後');"));
+
+    execute(source);
+
+    ASSERT_TRUE(reported.empty()) << reported.front().number << " " << reported.front().description.toStdString();
+    ASSERT_EQ(shownBoxes.size(), 1u);
+    EXPECT_EQ(shownBoxes[0].prompt, QStringLiteral(u"修正が完了しました。"));
+    EXPECT_EQ(shownBoxes[0].title, QStringLiteral(u"棟データ修正"));
+    EXPECT_EQ(shownBoxes[0].buttons, platform::vbOKOnly);
+    EXPECT_EQ(QueryDb(target, kTargetKey, kDump), (QStringList{
+        QStringLiteral(u"1|101|A|小A|中1"),
+        QStringLiteral(u"2|102|B|小B|中2"),
+        QStringLiteral(u"3|102|B2|小B2|旧"),   // only the first row of a building number
+        QStringLiteral(u"4|103|C|小C|"),       // Null becomes the empty text
+        QStringLiteral(u"5|104|D|小D|後"),     // the last source row wins
+    }));
+    EXPECT_EQ(QueryDb(target, kTargetKey, QStringLiteral(u"SELECT x FROM 他")), QStringList{QStringLiteral("1")});
+    EXPECT_EQ(form.SourcePath(), source);
+    EXPECT_EQ(form.TargetPath(), programDir + QStringLiteral(u"\\Q_db\\Q5ProDB.mdb"));
+}
+
+TEST_F(RevisionRun, SecondRunLeavesTheTargetAsTheFirstLeftIt) {
+    CreateDb(target, kTargetKey, kTable + QStringLiteral(u"INSERT INTO 棟マスタ VALUES (1,'A','s','old'),(2,'B','s','old');"));
+    CreateDb(source, kSourceKey, kTable + QStringLiteral(u"INSERT INTO 棟マスタ VALUES (2,'b','t','new'),(1,'a','t','one');"));
+    execute(source);
+    const QStringList once = QueryDb(target, kTargetKey, kDump);
+    execute(source);
+    EXPECT_TRUE(reported.empty());
+    EXPECT_EQ(shownBoxes.size(), 2u);
+    EXPECT_EQ(QueryDb(target, kTargetKey, kDump), once);
+    EXPECT_EQ(once, (QStringList{QStringLiteral("1|1|A|s|one"), QStringLiteral("2|2|B|s|new")}));
+}
+
+TEST_F(RevisionRun, EmptySourceTableStillCompletes) {
+    CreateDb(target, kTargetKey, kTable + QStringLiteral(u"INSERT INTO 棟マスタ VALUES (1,'A','s','old');"));
+    CreateDb(source, kSourceKey, kTable);
+    const QByteArray before = testsupport::FileBytes(target);
+    execute(source);
+    EXPECT_TRUE(reported.empty());
+    EXPECT_EQ(shownBoxes.size(), 1u);
+    EXPECT_EQ(testsupport::FileBytes(target), before);
+}
+
+TEST_F(RevisionRun, BuildingNumbersAreReadAsNumbers) {
+    CreateDb(target, kTargetKey, kTable + QStringLiteral(u"INSERT INTO 棟マスタ VALUES"
+        u"(0,'zero','s','-'),(12,'twelve','s','-'),(14,'fourteen','s','-'),(16,'sixteen','s','-'),(20,'twenty','s','-');"));
+    CreateDb(source, kSourceKey, kTable + QStringLiteral(u"INSERT INTO 棟マスタ VALUES"
+        u"(NULL,'','','null'),(12.5,'','','half-even-down'),(13.5,'','','half-even-up'),"
+        u"('&H10','','','hex'),(' 2 0 ','','','blanks');"));
+    execute(source);
+    EXPECT_TRUE(reported.empty());
+    EXPECT_EQ(QueryDb(target, kTargetKey, QStringLiteral(u"SELECT 棟番号, 中学校区 FROM 棟マスタ ORDER BY rowid")), (QStringList{
+        QStringLiteral("0|null"), QStringLiteral("12|half-even-down"), QStringLiteral("14|half-even-up"),
+        QStringLiteral("16|hex"), QStringLiteral("20|blanks")}));
+}
+
+TEST_F(RevisionRun, OverflowStopsTheRunAndKeepsEarlierRows) {
+    CreateDb(target, kTargetKey, kTable + QStringLiteral(u"INSERT INTO 棟マスタ VALUES (1,'A','s','old'),(2,'B','s','old'),(3,'C','s','old');"));
+    CreateDb(source, kSourceKey, kTable + QStringLiteral(u"INSERT INTO 棟マスタ VALUES (1,'','','new'),(30000000000,'','','x'),(3,'','','new');"));
+    execute(source);
+    ASSERT_EQ(reported.size(), 1u);
+    EXPECT_EQ(reported[0].number, 6);
+    EXPECT_TRUE(shownBoxes.empty());
+    // Released without Close, the earlier update must still be in the file.
+    EXPECT_EQ(QueryDb(target, kTargetKey, QStringLiteral(u"SELECT 中学校区 FROM 棟マスタ ORDER BY rowid")),
+              (QStringList{QStringLiteral("new"), QStringLiteral("old"), QStringLiteral("old")}));
+}
+
+struct BadInputCase {
+    const char* name;
+    int expectedNumber;
+    // Prepares the files; returns the path to type.
+    std::function<QString(RevisionRun&)> prepare;
+};
+
+class RevisionRunBadInput : public RevisionRun, public ::testing::WithParamInterface<BadInputCase> {};
+
+TEST_P(RevisionRunBadInput, ReportsTheErrorAndChangesNothing) {
+    CreateDb(target, kTargetKey, kTable + QStringLiteral(u"INSERT INTO 棟マスタ VALUES (1,'A','s','old');"));
+    const QString typed = GetParam().prepare(*this);
+    const QStringList before = listing();
+    QMap<QString, QByteArray> bytes;
+    for (const QString& f : before)
+        if (QFileInfo(f).isFile())
+            bytes[f] = testsupport::FileBytes(f);
+
+    execute(typed);
+
+    ASSERT_EQ(reported.size(), 1u);
+    EXPECT_EQ(reported[0].number, GetParam().expectedNumber) << reported[0].description.toStdString();
+    EXPECT_FALSE(reported[0].description.isEmpty());
+    EXPECT_TRUE(shownBoxes.empty());
+    EXPECT_EQ(listing(), before);
+    for (auto it = bytes.cbegin(); it != bytes.cend(); ++it)
+        EXPECT_EQ(testsupport::FileBytes(it.key()), it.value()) << it.key().toStdString();
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Inputs, RevisionRunBadInput,
+    ::testing::Values(
+        BadInputCase{"MissingFile", 3024, [](RevisionRun& t) { return t.root.filePath("src/nothing.mdb"); }},
+        BadInputCase{"EmptyPath", 3044, [](RevisionRun&) { return QString(); }},
+        BadInputCase{"Folder", 3044, [](RevisionRun& t) { return t.root.filePath("src"); }},
+        BadInputCase{"TextFile", 3343,
+                     [](RevisionRun& t) {
+                         QFile f(t.source);
+                         f.open(QIODevice::WriteOnly);
+                         f.write("this is a note, not a database\n");
+                         return t.source;
+                     }},
+        BadInputCase{"PlainSqlite", 3343,
+                     [](RevisionRun& t) {
+                         CreateDb(t.source, QString(), kTable);
+                         return t.source;
+                     }},
+        BadInputCase{"OtherPassword", 3031,
+                     [](RevisionRun& t) {
+                         CreateDb(t.source, QStringLiteral("not-the-key"), kTable);
+                         return t.source;
+                     }},
+        BadInputCase{"NoBuildingTable", 3078,
+                     [](RevisionRun& t) {
+                         CreateDb(t.source, kSourceKey, QStringLiteral("CREATE TABLE other (x);"));
+                         return t.source;
+                     }},
+        BadInputCase{"NoQdbFolder", 3044,
+                     [](RevisionRun& t) {
+                         CreateDb(t.source, kSourceKey, kTable);
+                         QDir(t.programDir).removeRecursively();
+                         QDir().mkpath(t.programDir);
+                         return t.source;
+                     }}),
+    [](const ::testing::TestParamInfo<BadInputCase>& info) { return std::string(info.param.name); });
+
+TEST_F(RevisionRun, OpenDatabaseSelectsTargetForAnyNonZeroTruth) {
+    CreateDb(target, kTargetKey, kTable);
+    form.findChild<QLineEdit*>("Text1")->setText(target);
+    execute(target); // the source password does not open the target file
+    ASSERT_EQ(reported.size(), 1u);
+    EXPECT_EQ(reported[0].number, 3031);
+    for (vb::Boolean bln : {vb::Boolean{1}, vb::Boolean{-1}, vb::Boolean{2}}) {
+        dao::DatabasePtr db;
+        EXPECT_NO_THROW(form.FuncOpenDatabase(db, bln)) << bln;
+        ASSERT_TRUE(db);
+        db->Close();
+    }
+    const dao::DBEngine* engine = Form1::Engine().get();
+    ASSERT_NE(engine, nullptr);
+    dao::DatabasePtr again;
+    form.FuncOpenDatabase(again, vb::vbTrue);
+    EXPECT_EQ(Form1::Engine().get(), engine); // created once per process
+    again->Close();
+}
+
+TEST_F(RevisionRun, ObjectClearClosesInOrderAndStopsAtFirstFailure) {
+    dao::DatabasePtr e0, e1, e2, e3;
+    dao::RecordsetPtr r0, r1, r2, r3;
+    EXPECT_NO_THROW(Form1::ObjectClear(e0, r0, e1, r1, e2, r2, e3, r3));
+
+    CreateDb(target, kTargetKey, kTable + QStringLiteral(u"INSERT INTO 棟マスタ VALUES (1,'A','s','old');"));
+    CreateDb(source, kSourceKey, kTable);
+    form.findChild<QLineEdit*>("Text1")->setText(source);
+    execute(source); // stores both paths
+    dao::DatabasePtr db, db1, none2, none3;
+    dao::RecordsetPtr rs, rs1, nors2, nors3;
+    form.FuncOpenDatabase(db, vb::vbFalse);
+    form.FuncOpenDatabase(db1, vb::vbTrue);
+    rs = db->OpenRecordset(QStringLiteral(u"SELECT 棟番号,小学校区,中学校区 FROM 棟マスタ"));
+    rs1 = db1->OpenRecordset(QStringLiteral(u"SELECT 棟番号,小学校区,中学校区 FROM 棟マスタ WHERE 棟番号=1"));
+    rs1->Close(); // closing again inside ObjectClear fails
+
+    try {
+        Form1::ObjectClear(db, rs, db1, rs1, none2, nors2, none3, nors3);
+        FAIL() << "a second Close must fail";
+    } catch (const vb::RuntimeError& e) {
+        EXPECT_EQ(e.number(), 3420);
+    }
+    EXPECT_FALSE(rs);   // closed and emptied before the failure
+    EXPECT_TRUE(rs1);   // the failing one keeps its reference
+    ASSERT_TRUE(db);    // later ones untouched: still open
+    ASSERT_TRUE(db1);
+    EXPECT_NO_THROW(db1->OpenRecordset(QStringLiteral(u"SELECT 棟番号 FROM 棟マスタ"))->Close());
+    db->Close();
+    db1->Close();
+}
+
+TEST(BuildingNumber, ReadsLikeTheRun) {
+    struct Case {
+        vb::Variant value;
+        std::int32_t expected;
+    } cases[] = {
+        {vb::Variant(), 0},
+        {vb::Variant(std::int64_t{105}), 105},
+        {vb::Variant(12.5), 12},
+        {vb::Variant(13.5), 14},
+        {vb::Variant(-2.5), -2},
+        {vb::Variant(QStringLiteral(" 12 ")), 12},
+        {vb::Variant(QStringLiteral("12A")), 12},
+        {vb::Variant(QStringLiteral("A12")), 0},
+        {vb::Variant(QString()), 0},
+        {vb::Variant(QStringLiteral("&H1F")), 31},
+        {vb::Variant(QStringLiteral("1E3")), 1000},
+        {vb::Variant(std::int64_t{2147483647}), 2147483647},
+        {vb::Variant(std::int64_t{-2147483648LL}), -2147483647 - 1},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.value.toText().toStdString());
+        EXPECT_EQ(BuildingNumber(c.value), c.expected);
+    }
+}
+
+TEST(BuildingNumber, OutsideThirtyTwoBitsIsOverflow) {
+    for (const vb::Variant& v : {vb::Variant(std::int64_t{2147483648LL}), vb::Variant(2147483647.5), vb::Variant(-2147483648.51),
+                                 vb::Variant(QStringLiteral("1E20"))}) {
+        SCOPED_TRACE(v.toText().toStdString());
+        try {
+            BuildingNumber(v);
+            ADD_FAILURE() << "no error";
+        } catch (const vb::RuntimeError& e) {
+            EXPECT_EQ(e.number(), 6);
+        }
+    }
+}
+
+} // namespace

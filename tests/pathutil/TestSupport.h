@@ -1,0 +1,25 @@
+#pragma once
+#include "runtime/RuntimeError.h"
+
+#include <QString>
+#include <ostream>
+
+// Readable QString values in failure messages.
+inline void PrintTo(const QString& s, std::ostream* os) {
+    *os << '"' << s.toStdString() << '"';
+}
+
+namespace testsupport {
+
+// The text a call returns, or "<error N>" when it raises; lets one table hold
+// both results and errors.
+template <class Call>
+QString outcome(Call call) {
+    try {
+        return call();
+    } catch (const vb::RuntimeError& e) {
+        return QStringLiteral("<error %1>").arg(e.number());
+    }
+}
+
+} // namespace testsupport

@@ -157,10 +157,9 @@ double readDecimal(Reader& in) {
     } else {
         // std::from_chars ignores the C locale, unlike strtod.
         const std::string normal = "0." + digits.substr(firstSignificant) + 'e' + std::to_string(scale);
-        const auto [end, ec] = std::from_chars(normal.data(), normal.data() + normal.size(), magnitude);
-        if (ec == std::errc::result_out_of_range)
+        const auto result = std::from_chars(normal.data(), normal.data() + normal.size(), magnitude);
+        if (result.ec == std::errc::result_out_of_range)
             magnitude = scale > 0 ? kInf : 0.0;
-        (void)end;
     }
     return negative ? -magnitude : magnitude;
 }

@@ -17,11 +17,11 @@ void requirePosition(qsizetype p) {
 }
 
 // Text comparison compares candidate pieces of the same length as the sought
-// text, ignoring case through QString::compare. That keeps positions and
+// text, ignoring case through QStringView::compare (the same folding as QString::compare). That keeps positions and
 // lengths in code units, so results line up with Mid and Left; matches that
 // would need a different length (e.g. "ß" against "ss") are not found.
 bool equalIgnoringCase(QStringView a, QStringView b) {
-    return QString::compare(a, b, Qt::CaseInsensitive) == 0;
+    return a.compare(b, Qt::CaseInsensitive) == 0;
 }
 
 } // namespace

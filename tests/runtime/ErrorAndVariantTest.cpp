@@ -1,0 +1,54 @@
+#include "runtime/RuntimeError.h"
+#include "runtime/Truth.h"
+#include "runtime/Variant.h"
+#include "TestSupport.h"
+
+#include <gtest/gtest.h>
+
+#include <cstring>
+
+using namespace Qt::StringLiterals;
+
+namespace {
+
+TEST(RuntimeError, CarriesNumberAndDescription) {
+    try {
+        vb::raise(vb::kOverflow);
+        FAIL() << "raise returned";
+    } catch (const vb::RuntimeError& e) {
+        EXPECT_EQ(e.number(), 6);
+        EXPECT_EQ(e.description(), u"Overflow"_s);
+        EXPECT_STREQ(e.what(), "Overflow");
+    }
+    try {
+        vb::raise(1000, u"Datei \u00FCberschrieben"_s);
+        FAIL() << "raise returned";
+    } catch (const vb::RuntimeError& e) {
+        EXPECT_EQ(e.number(), 1000);
+        EXPECT_STREQ(e.what(), "Datei \xC3\xBC" "berschrieben"); // UTF-8
+    }
+    EXPECT_EQ(vb::standardDescription(12345), u"Application-defined or object-defined error"_s);
+}
+
+TEST(Variant, ToText) {
+    QByteArray utf16(4, '\0');
+    std::memcpy(utf16.data(), u"hi", 4);
+    const struct { vb::Variant in; QString out; } cases[] = {
+        {vb::Variant(), u""_s}, {105, u"105"_s}, {12.5, u"12.5"_s}, {1e20, u"1E+20"_s}, {1e-5, u"1E-05"_s},
+        {-2.5, u"-2.5"_s}, {0.1 + 0.2, u"0.3"_s}, {std::int64_t{1} << 62, u"4611686018427387904"_s},
+        {u"text"_s, u"text"_s}, {utf16, u"hi"_s},
+    };
+    for (const auto& c : cases)
+        EXPECT_EQ(c.in.toText(), c.out);
+    EXPECT_TRUE(vb::Variant().isNull());
+    EXPECT_TRUE(vb::Variant(3).isInteger());
+}
+
+TEST(Truth, TrueIsAllBitsSet) {
+    EXPECT_EQ(vb::toBoolean(true), -1);
+    EXPECT_EQ(vb::toBoolean(false), 0);
+    EXPECT_TRUE(vb::isTrue(2));
+    EXPECT_FALSE(vb::isTrue(vb::vbFalse));
+}
+
+} // namespace

@@ -3,6 +3,7 @@
 #include "platform/ui/App.h"
 #include "platform/ui/CommonDialog.h"
 #include "platform/ui/ErrorReport.h"
+#include "tests/support/Printers.h"
 
 #include <gtest/gtest.h>
 
@@ -129,7 +130,10 @@ protected:
 TEST_F(RealDialog, TypedFullPathIsAccepted) {
     whenShown([this](QFileDialog* d) {
         EXPECT_EQ(d->directory().absolutePath(), QDir(dir.path()).absolutePath());
-        EXPECT_EQ(d->selectedNameFilter(), QStringLiteral(u"データベースファイル(*.mdb) (Q4ProDB.mdb)"));
+        // The file-type box shows the description alone; the pattern is the one file name.
+        EXPECT_EQ(d->selectedNameFilter(), QStringLiteral(u"データベースファイル(*.mdb)"));
+        EXPECT_EQ(d->nameFilters(), QStringList{QStringLiteral(u"データベースファイル(*.mdb) (Q4ProDB.mdb)")});
+        EXPECT_EQ(d->fileMode(), QFileDialog::ExistingFile);
         auto* edit = d->findChild<QLineEdit*>(QStringLiteral("fileNameEdit"));
         ASSERT_NE(edit, nullptr);
         edit->setText(file);

@@ -6,6 +6,7 @@
 #include "platform/ui/MsgBox.h"
 #include "runtime/RuntimeError.h"
 #include "tests/support/EncryptedDb.h"
+#include "tests/support/Printers.h"
 
 #include <gtest/gtest.h>
 
@@ -27,7 +28,7 @@ const QString kTable = QStringLiteral(u"CREATE TABLE 棟マスタ (棟番号 INT
 const QString kDump = QStringLiteral(u"SELECT rowid, 棟番号, 棟名称, 小学校区, 中学校区 FROM 棟マスタ ORDER BY rowid");
 
 class RevisionRun : public ::testing::Test {
-protected:
+public:
     void SetUp() override {
         ASSERT_TRUE(root.isValid());
         QDir(root.path()).mkpath(QStringLiteral("prog/Q_db"));
@@ -148,6 +149,10 @@ struct BadInputCase {
     std::function<QString(RevisionRun&)> prepare;
 };
 
+void PrintTo(const BadInputCase& c, std::ostream* os) {
+    *os << c.name;
+}
+
 class RevisionRunBadInput : public RevisionRun, public ::testing::WithParamInterface<BadInputCase> {};
 
 TEST_P(RevisionRunBadInput, ReportsTheErrorAndChangesNothing) {
@@ -175,7 +180,7 @@ INSTANTIATE_TEST_SUITE_P(
     ::testing::Values(
         BadInputCase{"MissingFile", 3024, [](RevisionRun& t) { return t.root.filePath("src/nothing.mdb"); }},
         BadInputCase{"EmptyPath", 3044, [](RevisionRun&) { return QString(); }},
-        BadInputCase{"Folder", 3044, [](RevisionRun& t) { return t.root.filePath("src"); }},
+        BadInputCase{"Folder", 3051, [](RevisionRun& t) { return t.root.filePath("src"); }},
         BadInputCase{"TextFile", 3343,
                      [](RevisionRun& t) {
                          QFile f(t.source);

@@ -1,13 +1,5 @@
 #pragma once
-#include "runtime/RuntimeError.h"
-
-#include <QString>
-#include <ostream>
-
-// Readable QString values in failure messages.
-inline void PrintTo(const QString& s, std::ostream* os) {
-    *os << '"' << s.toStdString() << '"';
-}
+#include "tests/support/Printers.h"
 
 namespace testsupport {
 

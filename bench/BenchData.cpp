@@ -1,0 +1,137 @@
+#include "bench/BenchData.h"
+
+#include <sqlcipher/sqlite3.h>
+
+#include <QCryptographicHash>
+#include <algorithm>
+#include <random>
+#include <stdexcept>
+#include <vector>
+
+namespace bench {
+
+void Sqlite::Closer::operator()(sqlite3* db) const noexcept {
+    sqlite3_close_v2(db);
+}
+
+namespace {
+
+void check(sqlite3* db, int rc) {
+    if (rc != SQLITE_OK && rc != SQLITE_ROW && rc != SQLITE_DONE)
+        throw std::runtime_error(db ? sqlite3_errmsg(db) : sqlite3_errstr(rc));
+}
+
+struct Statement {
+    Statement(sqlite3* db, const char* sql) : db_(db) { check(db, sqlite3_prepare_v2(db, sql, -1, &stmt_, nullptr)); }
+    ~Statement() { sqlite3_finalize(stmt_); }
+    Statement(const Statement&) = delete;
+    Statement& operator=(const Statement&) = delete;
+    void step() {
+        check(db_, sqlite3_step(stmt_));
+        check(db_, sqlite3_reset(stmt_));
+    }
+    sqlite3* db_;
+    sqlite3_stmt* stmt_ = nullptr;
+};
+
+void bindText(sqlite3_stmt* stmt, int index, const QString& text) {
+    const QByteArray utf8 = text.toUtf8();
+    sqlite3_bind_text(stmt, index, utf8.constData(), static_cast<int>(utf8.size()), SQLITE_TRANSIENT);
+}
+
+const char16_t* const kPlaces[] = {u"青葉", u"桜ヶ丘", u"緑町", u"港南", u"東町", u"西原", u"北山", u"南台", u"中央", u"旭"};
+
+QString place(std::mt19937_64& rng) {
+    return QString::fromUtf16(kPlaces[rng() % std::size(kPlaces)]);
+}
+
+} // namespace
+
+Sqlite Open(const QString& path, const QString& key, bool create) {
+    sqlite3* raw = nullptr;
+    const int flags = SQLITE_OPEN_READWRITE | (create ? SQLITE_OPEN_CREATE : 0);
+    const int rc = sqlite3_open_v2(path.toUtf8().constData(), &raw, flags, nullptr);
+    Sqlite db{std::unique_ptr<sqlite3, Sqlite::Closer>(raw)};
+    check(raw, rc);
+    const QByteArray k = key.toUtf8();
+    check(raw, sqlite3_key(raw, k.constData(), static_cast<int>(k.size())));
+    return db;
+}
+
+void Exec(sqlite3* db, const char* sql) {
+    check(db, sqlite3_exec(db, sql, nullptr, nullptr, nullptr));
+}
+
+void Generate(const DataShape& shape, const QString& sourcePath, const QString& sourceKey,
+              const QString& targetPath, const QString& targetKey) {
+    std::mt19937_64 rng(shape.seed);
+    const std::int64_t n = shape.rows;
+
+    // Target keys: distinct numbers in shuffled storage order, a few repeated.
+    std::vector<std::int64_t> targetKeys;
+    targetKeys.reserve(static_cast<size_t>(n));
+    for (std::int64_t i = 0; i < n; ++i)
+        targetKeys.push_back(i < 20 || rng() % 50 != 0 ? 1000 + i * 3 : 1000 + (static_cast<std::int64_t>(rng() % static_cast<std::uint64_t>(i))) * 3);
+    std::shuffle(targetKeys.begin(), targetKeys.end(), rng);
+
+    {
+        Sqlite db = Open(targetPath, targetKey, true);
+        Exec(db.get(), "CREATE TABLE 棟マスタ (棟番号 INTEGER, 棟名称 TEXT, 小学校区 TEXT, 中学校区 TEXT, 階数 INTEGER)");
+        if (shape.targetIndex)
+            Exec(db.get(), "CREATE INDEX 棟マスタ_棟番号 ON 棟マスタ (棟番号)");
+        Exec(db.get(), "BEGIN");
+        Statement insert(db.get(), "INSERT INTO 棟マスタ VALUES (?, ?, ?, '未設定', ?)");
+        for (std::int64_t key : targetKeys) {
+            sqlite3_bind_int64(insert.stmt_, 1, key);
+            bindText(insert.stmt_, 2, place(rng) + QStringLiteral(u"ハイツ") + QString::number(key));
+            bindText(insert.stmt_, 3, place(rng) + QStringLiteral(u"小学校"));
+            sqlite3_bind_int64(insert.stmt_, 4, static_cast<std::int64_t>(rng() % 15 + 1));
+            insert.step();
+        }
+        Exec(db.get(), "COMMIT");
+    }
+    {
+        Sqlite db = Open(sourcePath, sourceKey, true);
+        Exec(db.get(), "CREATE TABLE 棟マスタ (棟番号, 棟名称 TEXT, 小学校区 TEXT, 中学校区 TEXT)");
+        Exec(db.get(), "BEGIN");
+        Statement insert(db.get(), "INSERT INTO 棟マスタ VALUES (?, ?, ?, ?)");
+        for (std::int64_t i = 0; i < n; ++i) {
+            const std::uint64_t roll = rng() % 100;
+            const std::int64_t known = n > 0 ? targetKeys[rng() % static_cast<std::uint64_t>(n)] : 1000;
+            if (roll < 1)
+                sqlite3_bind_null(insert.stmt_, 1);                          // Null reads as building 0
+            else if (roll < 3)
+                sqlite3_bind_double(insert.stmt_, 1, static_cast<double>(known) + 0.5); // rounds half to even
+            else if (roll < 13)
+                sqlite3_bind_int64(insert.stmt_, 1, known + 1);              // not in the target
+            else
+                sqlite3_bind_int64(insert.stmt_, 1, known);                  // duplicates arise by chance
+            bindText(insert.stmt_, 2, place(rng) + QStringLiteral(u"ハイツ"));
+            bindText(insert.stmt_, 3, place(rng) + QStringLiteral(u"小学校"));
+            if (rng() % 100 == 0)
+                sqlite3_bind_null(insert.stmt_, 4);
+            else
+                bindText(insert.stmt_, 4, place(rng) + QStringLiteral(u"中学校"));
+            insert.step();
+        }
+        Exec(db.get(), "COMMIT");
+    }
+}
+
+QByteArray Dump(const QString& path, const QString& key) {
+    Sqlite db = Open(path, key, false);
+    Statement select(db.get(), "SELECT rowid, quote(棟番号), quote(棟名称), quote(小学校区), quote(中学校区), quote(階数) "
+                               "FROM 棟マスタ ORDER BY rowid");
+    QByteArray all;
+    int rc;
+    while ((rc = sqlite3_step(select.stmt_)) == SQLITE_ROW) {
+        for (int i = 0; i < 6; ++i) {
+            all += reinterpret_cast<const char*>(sqlite3_column_text(select.stmt_, i));
+            all += i == 5 ? '\n' : '|';
+        }
+    }
+    check(db.get(), rc);
+    return all;
+}
+
+} // namespace bench

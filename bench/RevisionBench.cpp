@@ -1,0 +1,208 @@
+// tou-bench: times the real revision run (the window's Execute handler, with
+// the completion box answered) against the same revision written by hand as
+// bulk SQL, checks both leave identical tables, and prints a table.
+#include "app/BuildingNumber.h"
+#include "app/Form1.h"
+#include "bench/BenchData.h"
+#include "platform/ui/App.h"
+#include "platform/ui/MsgBox.h"
+#include "runtime/RuntimeError.h"
+
+#include <sqlcipher/sqlite3.h>
+
+#include <QApplication>
+#include <QDir>
+#include <QElapsedTimer>
+#include <QFile>
+#include <QLineEdit>
+#include <QTemporaryDir>
+#include <cstdio>
+#include <fstream>
+#include <optional>
+#include <stdexcept>
+#include <string>
+#include <vector>
+
+namespace {
+
+const QString kSourceKey = QStringLiteral("k3pwnvhtq7");
+const QString kTargetKey = QStringLiteral("r8mfyelc4s");
+
+// Peak resident memory since the last reset, in MiB.
+double peakMiB() {
+    std::ifstream status("/proc/self/status");
+    std::string line;
+    while (std::getline(status, line))
+        if (line.rfind("VmHWM:", 0) == 0)
+            return std::stod(line.substr(6)) / 1024.0;
+    return 0;
+}
+
+void resetPeak() {
+    std::ofstream("/proc/self/clear_refs") << "5";
+}
+
+struct Statement {
+    Statement(sqlite3* db, const char* sql) : db(db) { check(sqlite3_prepare_v2(db, sql, -1, &stmt, nullptr)); }
+    ~Statement() { sqlite3_finalize(stmt); }
+    Statement(const Statement&) = delete;
+    Statement& operator=(const Statement&) = delete;
+    void check(int rc) const {
+        if (rc != SQLITE_OK && rc != SQLITE_ROW && rc != SQLITE_DONE)
+            throw std::runtime_error(sqlite3_errmsg(db));
+    }
+    sqlite3* db;
+    sqlite3_stmt* stmt = nullptr;
+};
+
+vb::Variant columnValue(sqlite3_stmt* stmt, int i) {
+    switch (sqlite3_column_type(stmt, i)) {
+    case SQLITE_NULL: return vb::Variant();
+    case SQLITE_INTEGER: return vb::Variant(static_cast<std::int64_t>(sqlite3_column_int64(stmt, i)));
+    case SQLITE_FLOAT: return vb::Variant(sqlite3_column_double(stmt, i));
+    default:
+        return vb::Variant(QString::fromUtf8(reinterpret_cast<const char*>(sqlite3_column_text(stmt, i)),
+                                             sqlite3_column_bytes(stmt, i)));
+    }
+}
+
+// The revision by hand: the source's keys and values in a typed temporary
+// table, the last value per key, and one UPDATE of the first matching row per key.
+void bulkRevision(const QString& targetPath, const QString& sourcePath) {
+    bench::Sqlite db = bench::Open(targetPath, kTargetKey, false);
+    {
+        Statement attach(db.get(), "ATTACH DATABASE ? AS src KEY ?");
+        const QByteArray path = sourcePath.toUtf8(), key = kSourceKey.toUtf8();
+        sqlite3_bind_text(attach.stmt, 1, path.constData(), -1, SQLITE_TRANSIENT);
+        sqlite3_bind_text(attach.stmt, 2, key.constData(), -1, SQLITE_TRANSIENT);
+        attach.check(sqlite3_step(attach.stmt));
+    }
+    bench::Exec(db.get(), "CREATE TEMP TABLE kv (seq INTEGER PRIMARY KEY, k INTEGER NOT NULL, v TEXT NOT NULL)");
+    bench::Exec(db.get(), "BEGIN");
+    {
+        Statement select(db.get(), "SELECT 棟番号, 中学校区 FROM src.棟マスタ");
+        Statement insert(db.get(), "INSERT INTO kv (k, v) VALUES (?, ?)");
+        int rc;
+        while ((rc = sqlite3_step(select.stmt)) == SQLITE_ROW) {
+            sqlite3_bind_int64(insert.stmt, 1, BuildingNumber(columnValue(select.stmt, 0)));
+            const QByteArray v = columnValue(select.stmt, 1).toText().toUtf8();
+            sqlite3_bind_text(insert.stmt, 2, v.constData(), static_cast<int>(v.size()), SQLITE_TRANSIENT);
+            insert.check(sqlite3_step(insert.stmt));
+            insert.check(sqlite3_reset(insert.stmt));
+        }
+        select.check(rc);
+    }
+    bench::Exec(db.get(), "CREATE TEMP TABLE last (k INTEGER PRIMARY KEY, v TEXT NOT NULL)");
+    bench::Exec(db.get(), "INSERT INTO last SELECT k, v FROM kv WHERE seq IN (SELECT MAX(seq) FROM kv GROUP BY k)");
+    bench::Exec(db.get(),
+                "UPDATE main.棟マスタ SET 中学校区 = (SELECT v FROM temp.last WHERE last.k = 棟マスタ.棟番号) "
+                "WHERE rowid IN (SELECT MIN(rowid) FROM main.棟マスタ "
+                "WHERE 棟番号 IN (SELECT k FROM temp.last) GROUP BY 棟番号)");
+    bench::Exec(db.get(), "COMMIT");
+}
+
+struct Result {
+    std::int64_t rows;
+    bool index;
+    double runSeconds, runPeak, bulkSeconds, bulkPeak;
+};
+
+Result measure(std::int64_t rows, bool index) {
+    QTemporaryDir dir;
+    if (!dir.isValid())
+        throw std::runtime_error("no temporary folder");
+    const QString program = dir.filePath(QStringLiteral("prog"));
+    QDir().mkpath(program + QStringLiteral("/Q_db"));
+    const QString target = program + QStringLiteral("/Q_db/Q5ProDB.mdb");
+    const QString reference = dir.filePath(QStringLiteral("reference.mdb"));
+    const QString source = dir.filePath(QStringLiteral("Q4ProDB.mdb"));
+    bench::Generate({rows, index, 20261207}, source, kSourceKey, target, kTargetKey);
+    if (!QFile::copy(target, reference))
+        throw std::runtime_error("cannot copy the target");
+
+    Result r{rows, index, 0, 0, 0, 0};
+    {
+        platform::App::ScopedPathOverride where(program);
+        int boxes = 0;
+        platform::ScopedMsgBoxHandler answer([&boxes](const platform::MsgBoxRequest&) {
+            ++boxes;
+            return platform::vbOK;
+        });
+        Form1 form;
+        form.Form_Load();
+        form.findChild<QLineEdit*>(QStringLiteral("Text1"))->setText(source);
+        resetPeak();
+        QElapsedTimer clock;
+        clock.start();
+        form.Command2_Click();
+        r.runSeconds = clock.nsecsElapsed() / 1e9;
+        r.runPeak = peakMiB();
+        if (boxes != 1)
+            throw std::runtime_error("the run did not complete");
+    }
+    {
+        resetPeak();
+        QElapsedTimer clock;
+        clock.start();
+        bulkRevision(reference, source);
+        r.bulkSeconds = clock.nsecsElapsed() / 1e9;
+        r.bulkPeak = peakMiB();
+    }
+    if (bench::Dump(target, kTargetKey) != bench::Dump(reference, kTargetKey))
+        throw std::runtime_error("the run and bulk SQL left different tables (rows=" + std::to_string(rows) + ")");
+    return r;
+}
+
+int usage() {
+    std::fprintf(stderr, "usage: tou-bench [--rows N]... [--index | --no-index | --both]\n");
+    return 2;
+}
+
+} // namespace
+
+int main(int argc, char** argv) {
+    qputenv("QT_QPA_PLATFORM", qgetenv("QT_QPA_PLATFORM").isEmpty() ? QByteArray("offscreen") : qgetenv("QT_QPA_PLATFORM"));
+    QApplication app(argc, argv);
+    std::vector<std::int64_t> sizes;
+    std::vector<bool> indexModes{true};
+    for (int i = 1; i < argc; ++i) {
+        const std::string arg = argv[i];
+        if (arg == "--rows" && i + 1 < argc) {
+            const long long n = std::atoll(argv[++i]);
+            if (n < 0)
+                return usage();
+            sizes.push_back(n);
+        } else if (arg == "--no-index") {
+            indexModes = {false};
+        } else if (arg == "--both") {
+            indexModes = {true, false};
+        } else if (arg == "--index") {
+            indexModes = {true};
+        } else {
+            return usage();
+        }
+    }
+    if (sizes.empty())
+        sizes = {1000, 10000, 100000};
+
+    std::printf("%9s %6s %10s %10s %7s %9s %9s %9s\n", "rows", "index", "run s", "bulk s", "ratio", "run us/r",
+                "run MiB", "bulk MiB");
+    try {
+        for (bool index : indexModes) {
+            for (std::int64_t rows : sizes) {
+                const Result r = measure(rows, index);
+                std::printf("%9lld %6s %10.3f %10.3f %7.2f %9.2f %9.1f %9.1f\n", static_cast<long long>(r.rows),
+                            r.index ? "yes" : "no", r.runSeconds, r.bulkSeconds, r.runSeconds / r.bulkSeconds,
+                            r.rows ? r.runSeconds * 1e6 / static_cast<double>(r.rows) : 0.0, r.runPeak, r.bulkPeak);
+                std::fflush(stdout);
+            }
+        }
+    } catch (const vb::RuntimeError& e) {
+        std::fprintf(stderr, "tou-bench: run-time error %d: %s\n", e.number(), e.what());
+        return 1;
+    } catch (const std::exception& e) {
+        std::fprintf(stderr, "tou-bench: %s\n", e.what());
+        return 1;
+    }
+    return 0;
+}

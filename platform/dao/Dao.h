@@ -2,7 +2,7 @@
 // Our stand-in for the DAO object model over SQLCipher files. Objects are held
 // through counted references (std::shared_ptr): letting go of the last
 // reference releases an object, which is not the same as closing it. Every
-// failure is raised as vb::RuntimeError with a Jet-style number (ErrorCodes.h).
+// failure is raised as vb::RuntimeError with a number from ErrorCodes.h.
 #include "runtime/Truth.h"
 #include "runtime/Variant.h"
 
@@ -75,13 +75,15 @@ public:
     ~Database(); // releases: pending updates are made durable, errors swallowed
 
     // A recordset over the rows of an SQL query, positioned on the first row.
+    // "SELECT <columns or *> FROM <table> [WHERE <column> = <literal>]" gives
+    // an editable recordset in the table's stored order; any other reading
+    // query gives a read-only snapshot.
     RecordsetPtr OpenRecordset(const QString& name);
     void Close();
     QString Name() const;
 
 private:
     std::shared_ptr<detail::Connection> connection_;
-    bool closed_ = false;
 };
 
 class Recordset : public std::enable_shared_from_this<Recordset> {
@@ -109,7 +111,11 @@ public:
     void Close();
 
 private:
+    friend class Fields;
     friend class Field;
+    // Runs f on the open recordset with its connection locked.
+    template <class F>
+    auto use(F&& f) const;
     std::unique_ptr<detail::RecordsetImpl> impl_;
 };
 

@@ -1,0 +1,181 @@
+#pragma once
+// One open database file: the SQLCipher handle, its statement and schema
+// caches, and the implicit write transaction that a timer commits.
+//
+// Every use from the API goes through run(), which holds the connection's
+// mutex; the commit timer takes the same mutex, so the handle is never used by
+// two threads at once.
+#include "platform/dao/detail/Sqlite.h"
+#include "runtime/RuntimeError.h"
+
+#include <QString>
+#include <QStringList>
+
+#include <chrono>
+#include <condition_variable>
+#include <map>
+#include <memory>
+#include <mutex>
+#include <optional>
+#include <thread>
+#include <type_traits>
+#include <vector>
+
+namespace dao::detail {
+
+// What a statement was doing when it failed; decides between "could not
+// open", "could not read" and "could not update" flavours of an error.
+enum class Op { Open, Read, Write };
+
+// How long a statement waits for another process's lock before it fails.
+// Tests shorten it; the default is about five seconds.
+void setBusyTimeout(std::chrono::milliseconds timeout);
+std::chrono::milliseconds busyTimeout();
+
+// How long after the first uncommitted update the timer commits.
+inline constexpr std::chrono::milliseconds kCommitDelay{1000};
+
+// The password of a connect text such as ";pwd=secret" (key names are
+// case-insensitive; the value is taken verbatim), or nothing when absent.
+std::optional<QString> passwordFromConnect(const QString& connect);
+
+struct Column {
+    QString name;
+    QByteArray quotedName; // ready to go into SQL
+    bool textAffinity = false;
+};
+
+struct TableInfo {
+    QString name;        // spelled as in the schema
+    QByteArray quotedName;
+    bool isView = false;
+    QString rowidName;   // how to address a row; empty when the table has no rowid
+    std::vector<Column> columns;
+
+    int columnIndex(const QString& column) const; // -1 when absent
+};
+
+QByteArray quoteIdentifier(const QString& name);
+
+class Connection {
+public:
+    // Opens an existing encrypted file; never creates anything.
+    static std::shared_ptr<Connection> open(const QString& name, const QString& connect,
+                                            bool exclusive, bool readOnly);
+    ~Connection();
+    Connection(const Connection&) = delete;
+    Connection& operator=(const Connection&) = delete;
+
+    const QString& path() const { return path_; }
+    bool readOnly() const { return readOnly_; }
+
+    // Runs f with the connection locked. Raises 3420 once closed. An error
+    // leaving f first commits the updates already made, so a failure never
+    // takes earlier work with it.
+    template <class F>
+    auto run(F&& f) -> std::invoke_result_t<F&>;
+
+    // Commits and closes; on a failed commit that kept the transaction, the
+    // connection stays open and the error is raised.
+    void close();
+    // The API object let go without Close: make pending updates durable, quietly.
+    void release() noexcept;
+
+    // The members below are for code running inside run().
+    sqlite3_stmt* cached(const QByteArray& sql, Op op);
+    Statement prepare(const QByteArray& sql, Op op);
+    std::shared_ptr<const TableInfo> table(const QString& name); // nullptr when absent
+    // Starts the implicit transaction if none is open and arms the commit timer.
+    void beginWrite();
+    // Rowids, in rowid order, of the rows whose value in `column` may equal
+    // the number `key`: a superset the caller confirms row by row. Without it
+    // every keyed open would scan the whole table, and a run of one open per
+    // row would take quadratic time on files without an index; we may not add
+    // one to the user's file. Rebuilt when another connection changes the file.
+    std::vector<std::int64_t> numericCandidates(const TableInfo& table, const Column& column, double key);
+    // Called before this connection writes a column: lookups and rows read
+    // ahead may no longer hold.
+    void aboutToWrite(const TableInfo& table, const Column& column);
+    std::uint64_t writeCount() const { return writeCount_; }
+
+    vb::RuntimeError error(int rc, Op op, const QStringList& fields = {}) const;
+    [[noreturn]] void fail(int rc, Op op, const QStringList& fields = {}) const;
+    int check(int rc, Op op, const QStringList& fields = {}) const {
+        if (rc != SQLITE_OK && rc != SQLITE_ROW && rc != SQLITE_DONE)
+            fail(rc, op, fields);
+        return rc;
+    }
+    sqlite3* handle() const { return db_.get(); }
+
+private:
+    using Clock = std::chrono::steady_clock;
+
+    Connection(QString path, bool readOnly);
+    void connect(const std::optional<QString>& password, bool exclusive);
+    void enter();
+    bool pending() const { return db_ && !sqlite3_get_autocommit(db_.get()); }
+    int commitLocked();
+    void commitQuietly() noexcept;
+    void defer(int rc) noexcept;
+    void closeLocked() noexcept;
+    void stopTimer() noexcept;
+    void timerLoop(std::stop_token stop);
+
+    QString path_;
+    bool readOnly_;
+    Handle db_;
+    std::map<QByteArray, Statement> statements_;
+    std::map<QString, std::shared_ptr<const TableInfo>> tables_;
+    std::map<std::pair<QString, QString>, std::vector<std::pair<double, std::int64_t>>> numericIndexes_;
+    std::int64_t indexedDataVersion_ = -1;
+    std::uint64_t writeCount_ = 0;
+
+    std::mutex mutex_;
+    std::condition_variable_any wake_;
+    std::optional<Clock::time_point> commitDue_;
+    std::optional<vb::RuntimeError> deferred_; // a commit failure the timer met, raised at the next call
+    std::jthread timer_;                       // last member: stopped before anything it uses goes away
+};
+
+// One execution of a cached or owned statement; the statement is reset and its
+// bindings cleared on destruction, so no read lock outlives the call.
+class Query {
+public:
+    Query(const Connection& connection, sqlite3_stmt* stmt, Op op, QStringList fields = {})
+        : connection_(connection), stmt_(stmt), op_(op), fields_(std::move(fields)) {}
+    ~Query() {
+        sqlite3_reset(stmt_);
+        sqlite3_clear_bindings(stmt_);
+    }
+    Query(const Query&) = delete;
+    Query& operator=(const Query&) = delete;
+
+    Query& bind(int index, const vb::Variant& value) {
+        connection_.check(bindValue(stmt_, index, value), op_);
+        return *this;
+    }
+    // true while there is a result row.
+    bool next() { return connection_.check(sqlite3_step(stmt_), op_, fields_) == SQLITE_ROW; }
+    vb::Variant value(int column) const { return columnValue(stmt_, column); }
+    std::int64_t int64(int column) const { return sqlite3_column_int64(stmt_, column); }
+
+private:
+    const Connection& connection_;
+    sqlite3_stmt* stmt_;
+    Op op_;
+    QStringList fields_;
+};
+
+template <class F>
+auto Connection::run(F&& f) -> std::invoke_result_t<F&> {
+    std::unique_lock lock(mutex_);
+    enter();
+    try {
+        return f();
+    } catch (...) {
+        commitQuietly();
+        throw;
+    }
+}
+
+} // namespace dao::detail

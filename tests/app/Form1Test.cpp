@@ -1,5 +1,7 @@
 // The window as a user meets it: layout, captions, focus order, start-up.
 #include "app/Form1.h"
+#include "app/Translations.h"
+#include "runtime/RuntimeError.h"
 #include "platform/ui/App.h"
 
 #include <gtest/gtest.h>
@@ -9,6 +11,7 @@
 #include <QPushButton>
 #include <QSignalSpy>
 #include <QTest>
+#include <QTranslator>
 
 namespace {
 
@@ -109,6 +112,26 @@ TEST(Form1Load, RealAppPathIsTheExecutablesFolder) {
     Form1 form;
     form.Form_Load();
     EXPECT_EQ(form.AppPath(), QCoreApplication::applicationDirPath() + QLatin1Char('\\'));
+}
+
+} // namespace
+
+namespace {
+
+TEST(Translations, JapaneseLocaleShowsJapaneseErrorTexts) {
+    const QLocale previous;
+    QLocale::setDefault(QLocale(QLocale::Japanese, QLocale::Japan));
+    InstallTranslations(*QCoreApplication::instance());
+    EXPECT_EQ(vb::standardDescription(vb::kOverflow), QStringLiteral(u"オーバーフローしました。"));
+    EXPECT_EQ(QCoreApplication::translate("ErrorReport", "Run-time error '%1':\n\n%2").arg(6).arg(QStringLiteral("x")),
+              QStringLiteral(u"実行時エラー '6':\n\nx"));
+    // Leave no translator behind for the other tests.
+    for (QTranslator* t : QCoreApplication::instance()->findChildren<QTranslator*>()) {
+        QCoreApplication::removeTranslator(t);
+        delete t;
+    }
+    QLocale::setDefault(previous);
+    EXPECT_EQ(vb::standardDescription(vb::kOverflow), QStringLiteral("Overflow"));
 }
 
 } // namespace

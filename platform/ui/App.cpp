@@ -13,11 +13,7 @@ QString& pathOverride() {
 }
 } // namespace
 
-ScopedPathOverride::ScopedPathOverride(QString path) : previous_(std::exchange(pathOverride(), std::move(path))) {}
-
-ScopedPathOverride::~ScopedPathOverride() {
-    pathOverride() = std::move(previous_);
-}
+ScopedPathOverride::ScopedPathOverride(QString path) : ScopedOverride(pathOverride(), std::move(path)) {}
 
 QString Path() {
     if (!pathOverride().isEmpty())

@@ -1,5 +1,7 @@
 #pragma once
 // The application object: where the program lives and what it is called.
+#include "platform/ui/ScopedOverride.h"
+
 #include <QString>
 
 namespace platform::App {
@@ -10,20 +12,10 @@ QString Path();
 // The application's title, shown as the caption of boxes that name none.
 QString Title();
 
-} // namespace platform::App
-
-namespace platform::App {
-
 // While alive, Path() answers the given folder (tests place a program folder anywhere).
-class ScopedPathOverride {
+class ScopedPathOverride : public ScopedOverride<QString> {
 public:
     explicit ScopedPathOverride(QString path);
-    ~ScopedPathOverride();
-    ScopedPathOverride(const ScopedPathOverride&) = delete;
-    ScopedPathOverride& operator=(const ScopedPathOverride&) = delete;
-
-private:
-    QString previous_;
 };
 
 } // namespace platform::App

@@ -37,11 +37,7 @@ QList<FilterEntry> ParseFilter(const QString& filter) {
 }
 
 ScopedOpenFileHandler::ScopedOpenFileHandler(OpenFileHandler handler)
-    : previous_(std::exchange(currentHandler(), std::move(handler))) {}
-
-ScopedOpenFileHandler::~ScopedOpenFileHandler() {
-    currentHandler() = std::move(previous_);
-}
+    : ScopedOverride(currentHandler(), std::move(handler)) {}
 
 QString ShowQtOpenDialog(const OpenFileRequest& request) {
     // Qt's own dialog, not the desktop's, so it behaves alike on every machine

@@ -3,6 +3,8 @@
 // the modal dialog, and FileName then holds the chosen path ("" on cancel).
 // The real dialog is Qt's own QFileDialog; tests answer it with
 // ScopedOpenFileHandler.
+#include "platform/ui/ScopedOverride.h"
+
 #include <QList>
 #include <QPointer>
 #include <QString>
@@ -36,15 +38,9 @@ struct OpenFileRequest {
 // Returns the chosen full path, or the empty text when the user cancels.
 using OpenFileHandler = std::function<QString(const OpenFileRequest&)>;
 
-class ScopedOpenFileHandler {
+class ScopedOpenFileHandler : public ScopedOverride<OpenFileHandler> {
 public:
     explicit ScopedOpenFileHandler(OpenFileHandler handler);
-    ~ScopedOpenFileHandler();
-    ScopedOpenFileHandler(const ScopedOpenFileHandler&) = delete;
-    ScopedOpenFileHandler& operator=(const ScopedOpenFileHandler&) = delete;
-
-private:
-    OpenFileHandler previous_;
 };
 
 class CommonDialog {

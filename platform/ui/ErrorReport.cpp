@@ -50,11 +50,7 @@ bool EndRequested() {
 }
 
 ScopedErrorReportHandler::ScopedErrorReportHandler(ErrorReportHandler handler)
-    : previous_(std::exchange(currentHandler(), std::move(handler))) {}
-
-ScopedErrorReportHandler::~ScopedErrorReportHandler() {
-    currentHandler() = std::move(previous_);
-}
+    : ScopedOverride(currentHandler(), std::move(handler)) {}
 
 void RunHandler(const std::function<void()>& handler) {
     int number = 0;

@@ -1,6 +1,8 @@
 #pragma once
 // The default error report: an error that leaves an event handler is shown
 // with its number and description, and the program then ends.
+#include "platform/ui/ScopedOverride.h"
+
 #include <QString>
 #include <functional>
 #include <utility>
@@ -23,15 +25,9 @@ bool EndRequested();
 inline constexpr int kErrorExitStatus = 1;
 
 // While alive, reports go to the handler instead of a window, and the program is not ended.
-class ScopedErrorReportHandler {
+class ScopedErrorReportHandler : public ScopedOverride<ErrorReportHandler> {
 public:
     explicit ScopedErrorReportHandler(ErrorReportHandler handler);
-    ~ScopedErrorReportHandler();
-    ScopedErrorReportHandler(const ScopedErrorReportHandler&) = delete;
-    ScopedErrorReportHandler& operator=(const ScopedErrorReportHandler&) = delete;
-
-private:
-    ErrorReportHandler previous_;
 };
 
 // Runs an event handler to its end; an error escaping it reaches the report

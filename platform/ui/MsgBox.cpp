@@ -39,10 +39,6 @@ int MsgBox(const QString& prompt, int buttons, const QString& title) {
 }
 
 ScopedMsgBoxHandler::ScopedMsgBoxHandler(MsgBoxHandler handler)
-    : previous_(std::exchange(currentHandler(), std::move(handler))) {}
-
-ScopedMsgBoxHandler::~ScopedMsgBoxHandler() {
-    currentHandler() = std::move(previous_);
-}
+    : ScopedOverride(currentHandler(), std::move(handler)) {}
 
 } // namespace platform

@@ -1,6 +1,8 @@
 #pragma once
 // The platform's modal message box. The real one is a QMessageBox; tests
 // replace it with ScopedMsgBoxHandler and answer it without a window.
+#include "platform/ui/ScopedOverride.h"
+
 #include <QString>
 #include <functional>
 
@@ -27,15 +29,9 @@ using MsgBoxHandler = std::function<int(const MsgBoxRequest&)>;
 int MsgBox(const QString& prompt, int buttons = vbOKOnly, const QString& title = QString());
 
 // While alive, every MsgBox call goes to the given handler instead of a window.
-class ScopedMsgBoxHandler {
+class ScopedMsgBoxHandler : public ScopedOverride<MsgBoxHandler> {
 public:
     explicit ScopedMsgBoxHandler(MsgBoxHandler handler);
-    ~ScopedMsgBoxHandler();
-    ScopedMsgBoxHandler(const ScopedMsgBoxHandler&) = delete;
-    ScopedMsgBoxHandler& operator=(const ScopedMsgBoxHandler&) = delete;
-
-private:
-    MsgBoxHandler previous_;
 };
 
 } // namespace platform

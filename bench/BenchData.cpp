@@ -2,8 +2,9 @@
 
 #include <sqlcipher/sqlite3.h>
 
-#include <QCryptographicHash>
 #include <algorithm>
+#include <optional>
+#include <string>
 #include <random>
 #include <stdexcept>
 #include <vector>
@@ -118,20 +119,30 @@ void Generate(const DataShape& shape, const QString& sourcePath, const QString& 
     }
 }
 
-QByteArray Dump(const QString& path, const QString& key) {
-    Sqlite db = Open(path, key, false);
-    Statement select(db.get(), "SELECT rowid, quote(棟番号), quote(棟名称), quote(小学校区), quote(中学校区), quote(階数) "
-                               "FROM 棟マスタ ORDER BY rowid");
-    QByteArray all;
-    int rc;
-    while ((rc = sqlite3_step(select.stmt_)) == SQLITE_ROW) {
+std::string FirstDifference(const QString& pathA, const QString& keyA, const QString& pathB, const QString& keyB) {
+    static const char* const kDump = "SELECT rowid, quote(棟番号), quote(棟名称), quote(小学校区), quote(中学校区), "
+                                     "quote(階数) FROM 棟マスタ ORDER BY rowid";
+    Sqlite a = Open(pathA, keyA, false), b = Open(pathB, keyB, false);
+    Statement sa(a.get(), kDump), sb(b.get(), kDump);
+    const auto row = [](Statement& s) -> std::optional<std::string> {
+        const int rc = sqlite3_step(s.stmt_);
+        if (rc == SQLITE_DONE)
+            return std::nullopt;
+        check(s.db_, rc);
+        std::string line;
         for (int i = 0; i < 6; ++i) {
-            all += reinterpret_cast<const char*>(sqlite3_column_text(select.stmt_, i));
-            all += i == 5 ? '\n' : '|';
+            line += reinterpret_cast<const char*>(sqlite3_column_text(s.stmt_, i));
+            line += i == 5 ? "" : "|";
         }
+        return line;
+    };
+    for (std::int64_t n = 1;; ++n) {
+        const std::optional<std::string> ra = row(sa), rb = row(sb);
+        if (ra != rb)
+            return "row " + std::to_string(n) + ": " + ra.value_or("(none)") + " <> " + rb.value_or("(none)");
+        if (!ra)
+            return {};
     }
-    check(db.get(), rc);
-    return all;
 }
 
 } // namespace bench

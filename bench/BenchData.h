@@ -4,6 +4,7 @@
 #include <QStringList>
 #include <cstdint>
 #include <memory>
+#include <string>
 
 struct sqlite3;
 
@@ -33,7 +34,9 @@ struct DataShape {
 void Generate(const DataShape& shape, const QString& sourcePath, const QString& sourceKey,
               const QString& targetPath, const QString& targetKey);
 
-// The whole 棟マスタ as text, row by row in rowid order, with SQL quoting.
-QByteArray Dump(const QString& path, const QString& key);
+// Compares the two files' 棟マスタ row by row in rowid order, every column
+// SQL-quoted, without holding either table in memory. Returns an empty text
+// when they are identical, otherwise a description of the first difference.
+std::string FirstDifference(const QString& pathA, const QString& keyA, const QString& pathB, const QString& keyB);
 
 } // namespace bench

@@ -3,12 +3,16 @@
 #include "platform/dao/ErrorCodes.h"
 
 #include <QCoreApplication>
+#include <QDir>
 
 #include <algorithm>
 #include <atomic>
+#include <cerrno>
 #include <filesystem>
 #include <fstream>
 #include <utility>
+
+#include <unistd.h>
 
 namespace dao::detail {
 
@@ -70,8 +74,11 @@ Connection::Connection(QString path, bool readOnly) : path_(std::move(path)), re
 Connection::~Connection() {
     stopTimer();
     std::lock_guard lock(mutex_);
-    if (pending())
-        commitLocked(); // nowhere to report a failure from a destructor
+    // Nowhere to report a failure from a destructor. A commit that has just
+    // waited out the whole busy timeout in vain is not tried again at once:
+    // each try may wait that long, and the caller is owed a bounded wait.
+    if (pending() && !commitJustFailed_)
+        commitLocked();
     closeLocked();
 }
 
@@ -81,6 +88,19 @@ std::shared_ptr<Connection> Connection::open(const QString& name, const QString&
     path.replace(QLatin1Char('\\'), QLatin1Char('/'));
     if (path.isEmpty() || path.contains(QChar(0)))
         vb::raise(err::kInvalidPath, QCoreApplication::translate("dao", "'%1' is not a valid path.").arg(path));
+    // The library turns away longer full paths (room kept for its "-journal"
+    // suffix) with a bare "cannot open", even when the file is there.
+    const qsizetype limit = sqlite3_vfs_find(nullptr) ? sqlite3_vfs_find(nullptr)->mxPathname - 8 : 0;
+    const qsizetype length = path.startsWith(QLatin1Char('/'))
+                                 ? path.toUtf8().size()
+                                 : QDir::currentPath().toUtf8().size() + 1 + path.toUtf8().size();
+    if (limit > 0 && length > limit)
+        vb::raise(err::kInvalidPath,
+                  QCoreApplication::translate("dao", "The path '%1' is too long: the database engine takes full "
+                                                     "paths of at most %2 bytes, this one has %3.")
+                      .arg(path)
+                      .arg(limit)
+                      .arg(length));
 
     // Check before SQLite sees the path: it must never get the chance to
     // create a file, and an empty file would be taken for an empty database.
@@ -119,7 +139,9 @@ std::shared_ptr<Connection> Connection::open(const QString& name, const QString&
 
 void Connection::connect(const std::optional<QString>& password, bool exclusive) {
     sqlite3* raw = nullptr;
-    const int flags = (readOnly_ ? SQLITE_OPEN_READONLY : SQLITE_OPEN_READWRITE) | SQLITE_OPEN_FULLMUTEX;
+    // The handle is only ever used with mutex_ held (run(), the timer, close),
+    // so the library's own lock on every call would only cost time.
+    const int flags = (readOnly_ ? SQLITE_OPEN_READONLY : SQLITE_OPEN_READWRITE) | SQLITE_OPEN_NOMUTEX;
     const int rc = sqlite3_open_v2(path_.toUtf8().constData(), &raw, flags, nullptr);
     db_.reset(raw); // a handle comes back even on failure and must be closed
     check(rc, Op::Open);
@@ -136,7 +158,11 @@ void Connection::connect(const std::optional<QString>& password, bool exclusive)
         Statement probe = prepare("SELECT count(*) FROM sqlite_master", Op::Open);
         Query(*this, probe.get(), Op::Open).next();
     }
-    check(sqlite3_exec(db_.get(), "PRAGMA cache_size = -65536", nullptr, nullptr, nullptr), Op::Open);
+    // Pages are cached as they are read, so the cap costs nothing on small
+    // files; on large ones it keeps two open files (a run's source and
+    // target) with their lookups well inside 200 MiB. A run reads and writes
+    // large files in passes, which a cache of part of the file serves as well.
+    check(sqlite3_exec(db_.get(), "PRAGMA cache_size = -32768", nullptr, nullptr, nullptr), Op::Open);
     check(sqlite3_exec(db_.get(), "PRAGMA temp_store = MEMORY", nullptr, nullptr, nullptr), Op::Open);
     if (exclusive) {
         check(sqlite3_exec(db_.get(), "PRAGMA locking_mode = EXCLUSIVE", nullptr, nullptr, nullptr), Op::Open);
@@ -150,6 +176,7 @@ void Connection::connect(const std::optional<QString>& password, bool exclusive)
 }
 
 void Connection::enter() {
+    commitJustFailed_ = false;
     if (!db_)
         vb::raise(err::kObjectInvalid, QCoreApplication::translate("dao", "Object invalid or no longer set."));
     if (deferred_) {
@@ -160,6 +187,7 @@ void Connection::enter() {
 }
 
 sqlite3_stmt* Connection::cached(const QByteArray& sql, Op op) {
+    flushHeld(); // whatever the statement reads must see the held updates
     auto it = statements_.find(sql);
     if (it == statements_.end())
         it = statements_.emplace(sql, prepare(sql, op)).first;
@@ -167,6 +195,7 @@ sqlite3_stmt* Connection::cached(const QByteArray& sql, Op op) {
 }
 
 Statement Connection::prepare(const QByteArray& sql, Op op) {
+    flushHeld();
     sqlite3_stmt* raw = nullptr;
     const int rc = sqlite3_prepare_v2(db_.get(), sql.constData(), static_cast<int>(sql.size()), &raw, nullptr);
     Statement statement(raw);
@@ -225,42 +254,135 @@ std::shared_ptr<const TableInfo> Connection::table(const QString& name) {
     return info;
 }
 
-std::vector<std::int64_t> Connection::numericCandidates(const TableInfo& table, const Column& column, double key) {
-    {
-        Query version(*this, cached("PRAGMA data_version", Op::Read), Op::Read);
-        version.next();
-        if (version.int64(0) != indexedDataVersion_) {
-            numericIndexes_.clear();
-            indexedDataVersion_ = version.int64(0);
-        }
+void Connection::observeOthers() {
+    if (!dataVersion_) {
+        sqlite3_stmt* raw = nullptr;
+        const int rc = sqlite3_prepare_v2(db_.get(), "PRAGMA data_version", -1, &raw, nullptr);
+        dataVersion_.reset(raw);
+        check(rc, Op::Read);
     }
-    auto [it, added] = numericIndexes_.try_emplace({table.name, column.name});
-    auto& entries = it->second;
-    if (added) {
-        // Keyed by the value as a double: SQLite compares an integer with a
-        // real that way, and equal integers stay equal.
+    Query version(*this, dataVersion_.get(), Op::Read);
+    version.next();
+    const std::int64_t seen = version.int64(0);
+    if (seen == seenDataVersion_)
+        return;
+    seenDataVersion_ = seen;
+    ++epoch_;
+    lookups_.clear();
+    lookupBytes_ = 0;
+}
+
+std::optional<std::vector<std::int64_t>> Connection::lookupRows(const TableInfo& table, const Column& column,
+                                                                const std::variant<std::int64_t, double>& number) {
+    auto found = std::find_if(lookups_.begin(), lookups_.end(), [&](const LookupSlot& s) {
+        return s.column == column.name && s.table == table.name;
+    });
+    if (found == lookups_.end())
+        found = lookups_.insert(lookups_.end(), LookupSlot{table.name, column.name, std::nullopt, 0, false});
+    LookupSlot& slot = *found;
+    if (!slot.lookup) {
+        // A single query is the plain query's job; the second of a shape
+        // suggests a run of them, which one pass over the table serves.
+        if (slot.tooLarge || ++slot.opens < 2)
+            return std::nullopt;
+        const std::size_t budget = lookupBudget();
         const Statement scan =
             prepare("SELECT " + table.rowidName.toUtf8() + ", " + column.quotedName + " FROM " + table.quotedName,
                     Op::Read);
         Query rows(*this, scan.get(), Op::Read);
-        while (rows.next()) {
-            const int type = sqlite3_column_type(scan.get(), 1);
-            if (type == SQLITE_INTEGER || type == SQLITE_FLOAT)
-                entries.emplace_back(sqlite3_column_double(scan.get(), 1), rows.int64(0));
+        slot.lookup = KeyLookup::build(
+            scan.get(), [&rows] { return rows.next(); }, budget > lookupBytes_ ? budget - lookupBytes_ : 0);
+        if (!slot.lookup) {
+            slot.tooLarge = true;
+            return std::nullopt;
         }
-        std::sort(entries.begin(), entries.end());
+        lookupBytes_ += slot.lookup->bytes();
     }
-    const auto [first, last] = std::equal_range(entries.begin(), entries.end(), std::pair(key, std::int64_t{0}),
-                                                [](const auto& a, const auto& b) { return a.first < b.first; });
     std::vector<std::int64_t> rowids;
-    for (auto i = first; i != last; ++i)
-        rowids.push_back(i->second);
+    if (!slot.lookup->find(number, rowids))
+        return std::nullopt;
     return rowids;
 }
 
 void Connection::aboutToWrite(const TableInfo& table, const Column& column) {
-    numericIndexes_.erase({table.name, column.name});
-    ++writeCount_;
+    const auto it = std::find_if(lookups_.begin(), lookups_.end(), [&](const LookupSlot& s) {
+        return s.column == column.name && s.table == table.name;
+    });
+    if (it != lookups_.end()) {
+        if (it->lookup)
+            lookupBytes_ -= it->lookup->bytes();
+        lookups_.erase(it);
+    }
+    ++writeCount_; return;
+}
+
+void Connection::hold(const QByteArray& sql, std::int64_t rowid, const std::vector<const vb::Variant*>& values) {
+    held_.add(sql, rowid, values);
+    // Memory stays bounded: past this the updates go into the transaction now.
+    constexpr std::size_t kHeldBudget = 32u << 20;
+    if (held_.bytes() > kHeldBudget)
+        flushHeld();
+}
+
+void Connection::flushHeld() {
+    if (held_.empty() || flushing_)
+        return;
+    if (const int rc = applyHeld(); rc != SQLITE_OK)
+        fail(rc, Op::Write);
+}
+
+int Connection::applyHeld() noexcept {
+    if (held_.empty() || flushing_)
+        return SQLITE_OK;
+    if (!pending()) {
+        held_.clear(); // the transaction they belonged to was rolled back
+        return SQLITE_OK;
+    }
+    flushing_ = true;
+    int rc = SQLITE_OK;
+    std::size_t applied = 0;
+    try {
+        held_.arrange();
+        sqlite3_stmt* stmt = nullptr;
+        for (; applied < held_.size(); ++applied) {
+            const QByteArray& sql = held_.sql(applied);
+            if (applied == 0 || &sql != &held_.sql(applied - 1)) {
+                auto it = statements_.find(sql);
+                if (it == statements_.end()) {
+                    sqlite3_stmt* raw = nullptr;
+                    rc = sqlite3_prepare_v2(db_.get(), sql.constData(), static_cast<int>(sql.size()), &raw, nullptr);
+                    Statement statement(raw);
+                    if (rc != SQLITE_OK)
+                        break;
+                    it = statements_.emplace(sql, std::move(statement)).first;
+                }
+                stmt = it->second.get();
+            }
+            rc = held_.bind(applied, stmt);
+            if (rc == SQLITE_OK)
+                rc = sqlite3_step(stmt);
+            sqlite3_reset(stmt);
+            sqlite3_clear_bindings(stmt);
+            if (rc != SQLITE_DONE)
+                break;
+            rc = SQLITE_OK;
+        }
+    } catch (const std::bad_alloc&) {
+        rc = SQLITE_NOMEM;
+    }
+    flushing_ = false;
+    if (rc == SQLITE_OK || !pending())
+        held_.clear(); // applied, or lost with the transaction SQLite rolled back
+    else
+        held_.dropApplied(applied); // kept for another try, as a failed commit keeps its transaction
+    return rc;
+}
+
+Connection::Clock::duration Connection::commitDelay() const {
+    // The previous commit's duration stands for this one's: starting that
+    // much earlier, the updates are in the file when the delay is up.
+    const Clock::duration delay = std::max<Clock::duration>(kCommitDelay, kCommitDelayFactor * lastCommit_);
+    return delay - std::min(lastCommit_, delay / 2);
 }
 
 void Connection::beginWrite() {
@@ -272,15 +394,25 @@ void Connection::beginWrite() {
     // IMMEDIATE takes the write lock now, so a busy file fails here, before
     // any row has changed, instead of deadlocking halfway.
     check(sqlite3_exec(db_.get(), "BEGIN IMMEDIATE", nullptr, nullptr, nullptr), Op::Write);
-    commitDue_ = Clock::now() + kCommitDelay;
+    wroteInTransaction_ = false;
+    commitDue_ = Clock::now() + commitDelay();
+    observeOthers(); // from here until the commit nobody else can change the file
     if (!timer_.joinable())
         timer_ = std::jthread([this](std::stop_token stop) { timerLoop(stop); });
     wake_.notify_all();
 }
 
 int Connection::commitLocked() {
-    const int rc = sqlite3_exec(db_.get(), "COMMIT", nullptr, nullptr, nullptr);
-    if (rc == SQLITE_OK || !pending())
+    const Clock::time_point start = Clock::now();
+    int rc = applyHeld();
+    if (rc == SQLITE_OK)
+        rc = sqlite3_exec(db_.get(), "COMMIT", nullptr, nullptr, nullptr);
+    if (rc == SQLITE_OK)
+        lastCommit_ = Clock::now() - start;
+    commitJustFailed_ = rc != SQLITE_OK && pending();
+    if (commitJustFailed_)
+        commitDue_ = Clock::now() + kCommitDelay; // locked out: the timer tries again later, not straight after
+    else
         commitDue_.reset();
     return rc;
 }
@@ -337,9 +469,13 @@ void Connection::stopTimer() noexcept {
 }
 
 void Connection::closeLocked() noexcept {
+    held_.clear();
+    shapeCache_.reset();
+    dataVersion_.reset();
     statements_.clear();
     tables_.clear();
-    numericIndexes_.clear();
+    lookups_.clear();
+    lookupBytes_ = 0;
     db_.reset();
     commitDue_.reset();
     wake_.notify_all();
@@ -377,6 +513,18 @@ void Connection::fail(int rc, Op op, const QStringList& fields) const {
     throw error(rc, op, fields);
 }
 
+bool Connection::folderTakesNewFiles() const {
+    // The library retries a refused journal read-only, so its error number
+    // tells of the retry; ask the folder itself.
+    const fs::path folder = fs::path(path_.toStdString()).parent_path();
+    return ::access(folder.empty() ? "." : folder.c_str(), W_OK) == 0;
+}
+
+bool Connection::systemErrorIs(std::initializer_list<int> numbers) const {
+    const int number = db_ ? sqlite3_system_errno(db_.get()) : 0;
+    return std::find(numbers.begin(), numbers.end(), number) != numbers.end();
+}
+
 vb::RuntimeError Connection::error(int rc, Op op, const QStringList& fields) const {
     int code = rc;
     QString message = QString::fromUtf8(sqlite3_errstr(rc));
@@ -405,6 +553,11 @@ vb::RuntimeError Connection::error(int rc, Op op, const QStringList& fields) con
         return make(err::kDiskFull,
                     QCoreApplication::translate("dao", "Not enough space on disk for '%1'.").arg(path_));
     case SQLITE_IOERR:
+        // A write refused for want of space (or past the file size limit)
+        // is reported by the library as a plain I/O error.
+        if (systemErrorIs({ENOSPC, EFBIG, EDQUOT}))
+            return make(err::kDiskFull,
+                        QCoreApplication::translate("dao", "Not enough space on disk for '%1'.").arg(path_));
         return make(err::kDiskOrNetworkError,
                     QCoreApplication::translate("dao", "Disk or network error on '%1'.").arg(path_));
     case SQLITE_CORRUPT:
@@ -424,6 +577,14 @@ vb::RuntimeError Connection::error(int rc, Op op, const QStringList& fields) con
                     QCoreApplication::translate("dao", "Cannot update. Database or object is read-only ('%1').")
                         .arg(path_));
     case SQLITE_CANTOPEN:
+        // An update needs a journal beside the file; a folder that refuses
+        // new files makes the database read-only, whatever the file allows.
+        if (op == Op::Write && (systemErrorIs({EACCES, EPERM, EROFS}) || !folderTakesNewFiles()))
+            return make(err::kReadOnly,
+                        QCoreApplication::translate("dao", "Cannot update '%1': its folder is read-only, so the "
+                                                           "journal an update needs cannot be created there.")
+                            .arg(path_));
+        [[fallthrough]];
     case SQLITE_PERM:
     case SQLITE_AUTH:
         return make(err::kCannotOpenFile,

@@ -5,6 +5,8 @@
 // Every use from the API goes through run(), which holds the connection's
 // mutex; the commit timer takes the same mutex, so the handle is never used by
 // two threads at once.
+#include "platform/dao/detail/KeyLookup.h"
+#include "platform/dao/detail/PendingWrites.h"
 #include "platform/dao/detail/Sqlite.h"
 #include "runtime/RuntimeError.h"
 
@@ -13,12 +15,14 @@
 
 #include <chrono>
 #include <condition_variable>
+#include <initializer_list>
 #include <map>
 #include <memory>
 #include <mutex>
 #include <optional>
 #include <thread>
 #include <type_traits>
+#include <variant>
 #include <vector>
 
 namespace dao::detail {
@@ -32,8 +36,11 @@ enum class Op { Open, Read, Write };
 void setBusyTimeout(std::chrono::milliseconds timeout);
 std::chrono::milliseconds busyTimeout();
 
-// How long after the first uncommitted update the timer commits.
+// How long after the first uncommitted update the timer commits: a second,
+// or ten times the previous commit's duration when that is longer, so that
+// on a large file commits take no more than about a tenth of a run.
 inline constexpr std::chrono::milliseconds kCommitDelay{1000};
+inline constexpr int kCommitDelayFactor = 10;
 
 // The password of a connect text such as ";pwd=secret" (key names are
 // case-insensitive; the value is taken verbatim), or nothing when absent.
@@ -56,6 +63,8 @@ struct TableInfo {
 };
 
 QByteArray quoteIdentifier(const QString& name);
+
+class ShapeCache; // parsed recordset queries, kept by RecordsetImpl
 
 class Connection {
 public:
@@ -87,16 +96,40 @@ public:
     std::shared_ptr<const TableInfo> table(const QString& name); // nullptr when absent
     // Starts the implicit transaction if none is open and arms the commit timer.
     void beginWrite();
-    // Rowids, in rowid order, of the rows whose value in `column` may equal
-    // the number `key`: a superset the caller confirms row by row. Without it
-    // every keyed open would scan the whole table, and a run of one open per
-    // row would take quadratic time on files without an index; we may not add
-    // one to the user's file. Rebuilt when another connection changes the file.
-    std::vector<std::int64_t> numericCandidates(const TableInfo& table, const Column& column, double key);
+    // The rowids, in rowid order, of the rows whose `column` (without text
+    // affinity) equals `number`, answered from a KeyLookup; nothing when the
+    // plain query must answer: the column has not been asked for often
+    // enough yet to be worth a pass over the table, its lookup would not fit
+    // the budget, or only SQLite can compare the number.
+    std::optional<std::vector<std::int64_t>> lookupRows(const TableInfo& table, const Column& column,
+                                                        const std::variant<std::int64_t, double>& number);
     // Called before this connection writes a column: lookups and rows read
     // ahead may no longer hold.
     void aboutToWrite(const TableInfo& table, const Column& column);
     std::uint64_t writeCount() const { return writeCount_; }
+
+    // A write transaction is open: until it ends no other connection can
+    // change the file.
+    bool writing() const { return pending(); }
+    // Notices commits by other connections (PRAGMA data_version), dropping
+    // what they may have made stale. Only needed while not writing.
+    void observeOthers();
+    // Moves whenever a commit by another connection has been noticed. Rows
+    // read while it stood still still exist: this engine deletes none.
+    std::uint64_t epoch() const { return epoch_; }
+
+    // Whether an update may be held: the write transaction has made one
+    // write already, so a file or folder that refuses writes (or the journal)
+    // has shown it at that Update rather than at the commit.
+    bool mayHold() const { return pending() && wroteInTransaction_; }
+    void wroteDirectly() { wroteInTransaction_ = true; }
+    // Holds an update (see PendingWrites) for the open write transaction;
+    // the caller has made sure it cannot fail on a constraint.
+    void hold(const QByteArray& sql, std::int64_t rowid, const std::vector<const vb::Variant*>& values);
+    // Applies the held updates now; raises what applying them raised.
+    void flushHeld();
+
+    std::shared_ptr<ShapeCache>& shapeCache() { return shapeCache_; }
 
     vb::RuntimeError error(int rc, Op op, const QStringList& fields = {}) const;
     [[noreturn]] void fail(int rc, Op op, const QStringList& fields = {}) const;
@@ -120,15 +153,35 @@ private:
     void closeLocked() noexcept;
     void stopTimer() noexcept;
     void timerLoop(std::stop_token stop);
+    int applyHeld() noexcept; // the first failure's result code, or SQLITE_OK
+    Clock::duration commitDelay() const;
+    bool systemErrorIs(std::initializer_list<int> numbers) const; // the OS error behind the last failure
+    bool folderTakesNewFiles() const;                              // whether a journal could be created beside the file
 
     QString path_;
     bool readOnly_;
     Handle db_;
     std::map<QByteArray, Statement> statements_;
     std::map<QString, std::shared_ptr<const TableInfo>> tables_;
-    std::map<std::pair<QString, QString>, std::vector<std::pair<double, std::int64_t>>> numericIndexes_;
-    std::int64_t indexedDataVersion_ = -1;
+
+    struct LookupSlot {
+        QString table, column;
+        std::optional<KeyLookup> lookup;
+        int opens = 0;         // keyed opens since it was last dropped
+        bool tooLarge = false; // over the budget until the file changes
+    };
+    std::vector<LookupSlot> lookups_; // few: one per column a run looks up
+    std::size_t lookupBytes_ = 0;
+    Statement dataVersion_;
+    std::int64_t seenDataVersion_ = -1;
+    std::uint64_t epoch_ = 0;
     std::uint64_t writeCount_ = 0;
+    PendingWrites held_;
+    bool flushing_ = false;
+    bool wroteInTransaction_ = false;
+    Clock::duration lastCommit_{}; // how long the previous commit took
+    std::shared_ptr<ShapeCache> shapeCache_;
+    bool commitJustFailed_ = false; // the last thing done was a commit that failed and kept the transaction
 
     std::mutex mutex_;
     std::condition_variable_any wake_;

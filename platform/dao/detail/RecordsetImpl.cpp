@@ -8,12 +8,13 @@
 
 #include <algorithm>
 #include <limits>
+#include <map>
 
 namespace dao::detail {
 
 namespace {
 
-constexpr int kReadAhead = 64;
+constexpr int kReadAhead = 64; // rows read at once
 
 [[noreturn]] void raiseItemNotFound(const QString& name) {
     vb::raise(err::kItemNotFound, QCoreApplication::translate("dao", "Item not found in this collection: '%1'.").arg(name));
@@ -50,82 +51,210 @@ bool startsAsQuery(const QString& sql) {
 
 } // namespace
 
-std::unique_ptr<RecordsetImpl> RecordsetImpl::open(std::shared_ptr<Connection> connection, const QString& sql) {
-    std::unique_ptr<RecordsetImpl> recordset(new RecordsetImpl(std::move(connection)));
-    if (!recordset->openKeyset(sql))
-        recordset->openSnapshot(sql);
-    return recordset;
+const QByteArray& KeysetShape::updateSql(const std::vector<bool>& assigned) const {
+    for (const auto& [fields, sql] : updates_) {
+        if (fields == assigned)
+            return sql;
+    }
+    // Only the fields that were assigned are written; OR ABORT overrides any
+    // ON CONFLICT ROLLBACK in the table, so a violation undoes this statement
+    // alone and never the updates before it.
+    QByteArray sql = "UPDATE OR ABORT " + table->quotedName + " SET ";
+    int parameter = 0;
+    for (std::size_t i = 0; i < assigned.size(); ++i) {
+        if (!assigned[i])
+            continue;
+        sql += parameter ? ", " : "";
+        ++parameter;
+        sql += table->columns[static_cast<std::size_t>(columns[i])].quotedName + " = ?" + QByteArray::number(parameter);
+    }
+    sql += " WHERE " + table->rowidName.toUtf8() + " = ?" + QByteArray::number(parameter + 1);
+    return updates_.emplace_back(assigned, std::move(sql)).second;
 }
 
-bool RecordsetImpl::openKeyset(const QString& sql) {
-    const std::optional<SimpleSelect> select = parseSimpleSelect(sql);
-    if (!select) {
-        readOnlyReason_ = QCoreApplication::translate("dao", "The query is not a plain selection from one table.");
-        return false;
-    }
-    std::shared_ptr<const TableInfo> table = connection_->table(select->table);
-    if (!table)
-        raiseTableNotFound(select->table, connection_->path());
-    if (table->isView || table->rowidName.isEmpty()) {
-        readOnlyReason_ = QCoreApplication::translate("dao", "'%1' has no row identifiers, so its rows cannot be edited.")
-                              .arg(table->name);
-        return false;
+// The editable query shapes one connection has seen, most recently used
+// first. A shape with a condition is kept by its text up to the literal, so
+// "... WHERE 棟番号=105" and "... WHERE 棟番号=106" share one.
+class ShapeCache {
+public:
+    struct Hit {
+        std::shared_ptr<const KeysetShape> shape;
+        std::optional<SimpleSelect::Literal> literal;
+    };
+
+    std::optional<Hit> find(const QString& sql) {
+        for (auto it = entries_.begin(); it != entries_.end(); ++it) {
+            std::optional<SimpleSelect::Literal> literal;
+            if (it->literalStart < 0) {
+                if (sql != it->text)
+                    continue;
+            } else {
+                if (sql.size() <= it->literalStart || QStringView(sql).first(it->literalStart) != QStringView(it->text))
+                    continue;
+                literal = parseLiteralAt(sql, it->literalStart);
+                if (!literal)
+                    continue;
+            }
+            std::rotate(entries_.begin(), it, it + 1);
+            return Hit{entries_.front().shape, std::move(literal)};
+        }
+        return std::nullopt;
     }
 
+    void add(const QString& sql, const SimpleSelect& select, std::shared_ptr<const KeysetShape> shape) {
+        constexpr std::size_t kShapes = 32;
+        if (entries_.size() == kShapes)
+            entries_.pop_back();
+        const qsizetype start = select.where ? select.where->literalStart : -1;
+        entries_.insert(entries_.begin(), Entry{start < 0 ? sql : sql.left(start), start, std::move(shape)});
+    }
+
+    // The hold rules of a table, worked out once.
+    std::map<QString, std::vector<HoldRule>> holdRules;
+
+private:
+    struct Entry {
+        QString text;           // the whole query, or its text before the literal
+        qsizetype literalStart; // -1 without a condition
+        std::shared_ptr<const KeysetShape> shape;
+    };
+    std::vector<Entry> entries_;
+};
+
+namespace {
+
+// Which columns of a table can be updated with nothing able to refuse the
+// update: then it may be held and applied later. Anything that might refuse
+// one (a constraint, an index, a trigger, enforced foreign keys) rules the
+// column out; when in doubt, the whole table.
+std::vector<HoldRule> findHoldRules(Connection& connection, const TableInfo& table) {
+    std::vector<HoldRule> rules(table.columns.size(), HoldRule::Always);
+    const auto never = [&] { return std::vector<HoldRule>(table.columns.size(), HoldRule::Never); };
+    {
+        Query foreignKeys(connection, connection.cached("PRAGMA foreign_keys", Op::Read), Op::Read);
+        if (foreignKeys.next() && foreignKeys.int64(0) != 0)
+            return never();
+    }
+    {
+        Query schema(connection,
+                     connection.cached("SELECT sql FROM sqlite_master WHERE type = 'table' AND name = ?1", Op::Read),
+                     Op::Read);
+        schema.bind(1, vb::Variant(table.name));
+        if (!schema.next())
+            return never();
+        const QString sql = schema.value(0).toText().trimmed();
+        if (!sql.startsWith(QLatin1String("CREATE TABLE"), Qt::CaseInsensitive) ||
+            sql.contains(QLatin1String("CHECK"), Qt::CaseInsensitive))
+            return never();
+    }
+    {
+        Query triggers(connection,
+                       connection.cached("SELECT count(*) FROM sqlite_master WHERE type = 'trigger' "
+                                         "AND tbl_name = ?1 COLLATE NOCASE",
+                                         Op::Read),
+                       Op::Read);
+        triggers.bind(1, vb::Variant(table.name));
+        if (!triggers.next() || triggers.int64(0) != 0)
+            return never();
+    }
+    {
+        const Statement info = connection.prepare("PRAGMA table_info(" + table.quotedName + ")", Op::Read);
+        Query columns(connection, info.get(), Op::Read);
+        while (columns.next()) {
+            const int index = table.columnIndex(columns.value(1).toText());
+            if (index < 0)
+                return never();
+            HoldRule& rule = rules[static_cast<std::size_t>(index)];
+            if (columns.int64(5) != 0) // part of the primary key
+                rule = HoldRule::Never;
+            else if (columns.int64(3) != 0)
+                rule = HoldRule::UnlessNull;
+        }
+    }
+    QStringList indexes;
+    {
+        const Statement list = connection.prepare("PRAGMA index_list(" + table.quotedName + ")", Op::Read);
+        Query rows(connection, list.get(), Op::Read);
+        while (rows.next()) {
+            if (rows.int64(4) != 0) // partial: its condition may name any column
+                return never();
+            indexes << rows.value(1).toText();
+        }
+    }
+    for (const QString& index : indexes) {
+        const Statement info = connection.prepare("PRAGMA index_xinfo(" + quoteIdentifier(index) + ")", Op::Read);
+        Query rows(connection, info.get(), Op::Read);
+        while (rows.next()) {
+            const std::int64_t cid = rows.int64(1);
+            if (cid == -2) // an expression, which may name any column
+                return never();
+            if (cid < 0)
+                continue; // the rowid
+            const int column = table.columnIndex(rows.value(2).toText());
+            if (column < 0)
+                return never();
+            rules[static_cast<std::size_t>(column)] = HoldRule::Never;
+        }
+    }
+    return rules;
+}
+
+} // namespace
+
+std::unique_ptr<RecordsetImpl> RecordsetImpl::open(std::shared_ptr<Connection> connection, const QString& sql) {
+    std::shared_ptr<ShapeCache>& cache = connection->shapeCache();
+    if (!cache)
+        cache = std::make_shared<ShapeCache>();
+    std::unique_ptr<RecordsetImpl> recordset(new RecordsetImpl(std::move(connection)));
+    if (std::optional<ShapeCache::Hit> hit = cache->find(sql)) {
+        recordset->openKeyset(std::move(hit->shape), hit->literal);
+        return recordset;
+    }
+
+    const std::optional<SimpleSelect> select = parseSimpleSelect(sql);
+    if (!select) {
+        recordset->readOnlyReason_ =
+            QCoreApplication::translate("dao", "The query is not a plain selection from one table.");
+        recordset->openSnapshot(sql);
+        return recordset;
+    }
+    Connection& c = recordset->connection();
+    std::shared_ptr<const TableInfo> table = c.table(select->table);
+    if (!table)
+        raiseTableNotFound(select->table, c.path());
+    if (table->isView || table->rowidName.isEmpty()) {
+        recordset->readOnlyReason_ =
+            QCoreApplication::translate("dao", "'%1' has no row identifiers, so its rows cannot be edited.")
+                .arg(table->name);
+        recordset->openSnapshot(sql);
+        return recordset;
+    }
+
+    auto shape = std::make_shared<KeysetShape>();
     if (select->columns.isEmpty()) {
         for (std::size_t i = 0; i < table->columns.size(); ++i)
-            columns_.push_back(static_cast<int>(i));
+            shape->columns.push_back(static_cast<int>(i));
     }
     for (const QString& name : select->columns) {
         const int index = table->columnIndex(name);
         if (index < 0)
             raiseItemNotFound(name);
-        columns_.push_back(index);
+        shape->columns.push_back(index);
     }
-    for (int column : columns_)
-        fieldNames_.push_back(table->columns[static_cast<std::size_t>(column)].name);
+    for (int column : shape->columns)
+        shape->fieldNames.push_back(table->columns[static_cast<std::size_t>(column)].name);
 
     const QByteArray& quotedTable = table->quotedName;
     const QByteArray rowid = table->rowidName.toUtf8();
-    std::optional<vb::Variant> literal;
-    const Column* key = nullptr;
+    shape->keysSql = "SELECT " + rowid + " FROM " + quotedTable;
     if (select->where) {
         const int index = table->columnIndex(select->where->column);
         if (index < 0)
             raiseItemNotFound(select->where->column);
-        key = &table->columns[static_cast<std::size_t>(index)];
-        literal = std::visit([](const auto& v) { return vb::Variant(v); }, select->where->literal);
-        if (key->textAffinity && !literal->isText())
-            vb::raise(err::kCriteriaTypeMismatch,
-                      QCoreApplication::translate("dao", "Data type mismatch in criteria expression: the field '%1' "
-                                                         "of '%2' holds text but is compared with the number %3. "
-                                                         "The file '%4' does not have the expected layout.")
-                          .arg(key->name, table->name, literal->toText(), connection_->path()));
+        shape->key = &table->columns[static_cast<std::size_t>(index)];
+        shape->keysSql += " WHERE " + shape->key->quotedName + " = ?1";
     }
-
-    // The literal keeps its own type, so the comparison is the one the
-    // written query would make.
-    if (literal && !literal->isText()) {
-        const double number = literal->isInteger() ? static_cast<double>(std::get<std::int64_t>(literal->storage()))
-                                                   : std::get<double>(literal->storage());
-        const QByteArray confirmSql =
-            "SELECT 1 FROM " + quotedTable + " WHERE " + rowid + " = ?1 AND " + key->quotedName + " = ?2";
-        for (std::int64_t candidate : connection_->numericCandidates(*table, *key, number)) {
-            Query confirm(*connection_, connection_->cached(confirmSql, Op::Read), Op::Read);
-            confirm.bind(1, vb::Variant(candidate)).bind(2, *literal);
-            if (confirm.next())
-                keys_.push_back(candidate);
-        }
-    } else {
-        QByteArray keySql = "SELECT " + rowid + " FROM " + quotedTable;
-        if (key)
-            keySql += " WHERE " + key->quotedName + " = ?1";
-        Query keys(*connection_, connection_->cached(keySql + " ORDER BY " + rowid, Op::Read), Op::Read);
-        if (literal)
-            keys.bind(1, *literal);
-        while (keys.next())
-            keys_.push_back(keys.int64(0));
-    }
+    shape->keysSql += " ORDER BY " + rowid;
 
     static const QByteArray inList = [] {
         QByteArray list = "?1";
@@ -133,12 +262,63 @@ bool RecordsetImpl::openKeyset(const QString& sql) {
             list += ",?" + QByteArray::number(i);
         return list;
     }();
-    rowSql_ = "SELECT " + rowid;
-    for (int column : columns_)
-        rowSql_ += ", " + table->columns[static_cast<std::size_t>(column)].quotedName;
-    rowSql_ += " FROM " + quotedTable + " WHERE " + rowid + " IN (" + inList + ") ORDER BY " + rowid;
-    table_ = std::move(table);
-    return true;
+    QByteArray rows = "SELECT " + rowid;
+    for (int column : shape->columns)
+        rows += ", " + table->columns[static_cast<std::size_t>(column)].quotedName;
+    rows += " FROM " + quotedTable + " WHERE " + rowid;
+    shape->rowsByListSql = rows + " IN (" + inList + ") ORDER BY " + rowid;
+    shape->rowsByRangeSql = rows + " BETWEEN ?1 AND ?2 ORDER BY " + rowid;
+
+    auto rules = cache->holdRules.find(table->name);
+    if (rules == cache->holdRules.end())
+        rules = cache->holdRules.emplace(table->name, findHoldRules(c, *table)).first;
+    shape->holdRules = rules->second;
+    shape->table = std::move(table);
+
+    std::optional<SimpleSelect::Literal> literal;
+    if (select->where)
+        literal = select->where->literal;
+    cache->add(sql, *select, shape);
+    recordset->openKeyset(std::move(shape), literal);
+    return recordset;
+}
+
+void RecordsetImpl::openKeyset(std::shared_ptr<const KeysetShape> shape,
+                               const std::optional<SimpleSelect::Literal>& literal) {
+    const KeysetShape& s = *shape;
+    shape_ = std::move(shape);
+    const bool numeric = literal && !std::holds_alternative<QString>(*literal);
+    if (s.key && s.key->textAffinity && numeric) {
+        const QString number = std::visit([](const auto& v) { return vb::Variant(v); }, *literal).toText();
+        vb::raise(err::kCriteriaTypeMismatch,
+                  QCoreApplication::translate("dao", "Data type mismatch in criteria expression: the field '%1' "
+                                                     "of '%2' holds text but is compared with the number %3. "
+                                                     "The file '%4' does not have the expected layout.")
+                      .arg(s.key->name, s.table->name, number, connection_->path()));
+    }
+
+    // Another connection's commit since our last look may have changed the
+    // rows; while we write, nobody else can.
+    if (!connection_->writing())
+        connection_->observeOthers();
+    keysEpoch_ = connection_->epoch();
+
+    if (numeric) {
+        const std::variant<std::int64_t, double> number =
+            std::holds_alternative<double>(*literal) ? std::variant<std::int64_t, double>(std::get<double>(*literal))
+                                                     : std::get<std::int64_t>(*literal);
+        if (std::optional<std::vector<std::int64_t>> rows = connection_->lookupRows(*s.table, *s.key, number)) {
+            keys_ = std::move(*rows);
+            return;
+        }
+    }
+    // The literal keeps its own type, so the comparison is the one the
+    // written query makes.
+    Query keys(*connection_, connection_->cached(s.keysSql, Op::Read), Op::Read);
+    if (literal)
+        keys.bind(1, std::visit([](const auto& v) { return vb::Variant(v); }, *literal));
+    while (keys.next())
+        keys_.push_back(keys.int64(0));
 }
 
 void RecordsetImpl::openSnapshot(const QString& sql) {
@@ -146,6 +326,7 @@ void RecordsetImpl::openSnapshot(const QString& sql) {
         vb::raise(err::kInvalidOperation,
                   QCoreApplication::translate("dao", "Invalid operation: only a query that reads rows can be opened "
                                                      "as a recordset."));
+    connection_->flushHeld(); // the query must see the held updates
     const QByteArray utf8 = sql.toUtf8();
     sqlite3_stmt* raw = nullptr;
     const char* tail = nullptr;
@@ -190,7 +371,8 @@ void RecordsetImpl::close() {
     keys_ = {};
     rows_ = {};
     batch_ = {};
-    editBuffer_.reset();
+    editing_ = false;
+    edits_ = {};
 }
 
 std::int32_t RecordsetImpl::recordCount() const {
@@ -199,8 +381,7 @@ std::int32_t RecordsetImpl::recordCount() const {
 
 void RecordsetImpl::moveTo(std::ptrdiff_t position) {
     // Moving abandons an edit in progress, as it always has.
-    editBuffer_.reset();
-    changed_.clear();
+    editing_ = false;
     position_ = position;
 }
 
@@ -229,8 +410,14 @@ void RecordsetImpl::movePrevious() {
 }
 
 int RecordsetImpl::fieldIndex(const QString& name) const {
-    for (std::size_t i = 0; i < fieldNames_.size(); ++i) {
-        if (fieldNames_[i].compare(name, Qt::CaseInsensitive) == 0)
+    const std::vector<QString>& fields = names();
+    // The names are mostly written as the schema spells them.
+    for (std::size_t i = 0; i < fields.size(); ++i) {
+        if (fields[i] == name)
+            return static_cast<int>(i);
+    }
+    for (std::size_t i = 0; i < fields.size(); ++i) {
+        if (fields[i].compare(name, Qt::CaseInsensitive) == 0)
             return static_cast<int>(i);
     }
     raiseItemNotFound(name);
@@ -239,7 +426,7 @@ int RecordsetImpl::fieldIndex(const QString& name) const {
 const RecordsetImpl::Row& RecordsetImpl::currentRow() {
     if (eof() || bof())
         raiseNoCurrentRecord();
-    if (!table_)
+    if (!shape_)
         return rows_[static_cast<std::size_t>(position_)];
     const std::ptrdiff_t offset = position_ - batchStart_;
     if (batchWriteCount_ != connection_->writeCount() || offset < 0 ||
@@ -255,45 +442,59 @@ void RecordsetImpl::readAhead() {
     // Read in the direction of travel: forwards from here, or backwards
     // when the cursor came from behind the batch.
     const bool backwards = position_ + 1 == batchStart_;
-    batchStart_ = backwards ? std::max<std::ptrdiff_t>(0, position_ - kReadAhead + 1) : position_;
-    const std::ptrdiff_t end = std::min<std::ptrdiff_t>(batchStart_ + kReadAhead, rowCount());
-    batch_.assign(static_cast<std::size_t>(end - batchStart_), std::nullopt);
+    const std::ptrdiff_t start = backwards ? std::max<std::ptrdiff_t>(0, position_ - kReadAhead + 1) : position_;
+    const std::ptrdiff_t end = std::min<std::ptrdiff_t>(start + kReadAhead, rowCount());
+    // Rows that lie close together are read as one range of rowids: one
+    // descent into the table, then its pages in order. Scattered ones are
+    // read by their listed rowids.
+    const auto key = [this](std::ptrdiff_t i) { return keys_[static_cast<std::size_t>(i)]; };
+    const bool range = key(end - 1) - key(start) < 2 * (end - start);
+    batchStart_ = start;
+    batch_.assign(static_cast<std::size_t>(end - start), std::nullopt);
     batchWriteCount_ = connection_->writeCount();
 
-    Query query(*connection_, connection_->cached(rowSql_, Op::Read), Op::Read);
-    for (std::ptrdiff_t i = batchStart_; i < end; ++i)
-        query.bind(static_cast<int>(i - batchStart_ + 1), vb::Variant(keys_[static_cast<std::size_t>(i)]));
-    // Both lists ascend by rowid; a key without a row keeps its gap.
-    std::ptrdiff_t i = batchStart_;
+    Query query(*connection_, connection_->cached(range ? shape_->rowsByRangeSql : shape_->rowsByListSql, Op::Read),
+                Op::Read);
+    if (range) {
+        query.bind(1, vb::Variant(key(start))).bind(2, vb::Variant(key(end - 1)));
+    } else {
+        for (std::ptrdiff_t i = start; i < end; ++i)
+            query.bind(static_cast<int>(i - start + 1), vb::Variant(key(i)));
+    }
+    // Both lists ascend by rowid; a key without a row keeps its gap, and a
+    // row in the range that is not in the keyset is passed over.
+    std::ptrdiff_t i = start;
     while (query.next()) {
         const std::int64_t rowid = query.int64(0);
-        while (i < end && keys_[static_cast<std::size_t>(i)] < rowid)
+        while (i < end && key(i) < rowid)
             ++i;
         if (i == end)
             break;
+        if (key(i) != rowid)
+            continue;
         Row row;
-        row.reserve(fieldNames_.size());
+        row.reserve(static_cast<std::size_t>(fieldCount()));
         for (int f = 1; f <= fieldCount(); ++f)
             row.push_back(query.value(f));
-        batch_[static_cast<std::size_t>(i - batchStart_)] = std::move(row);
+        batch_[static_cast<std::size_t>(i - start)] = std::move(row);
     }
 }
 
 vb::Variant RecordsetImpl::value(int field) {
-    if (editBuffer_)
-        return (*editBuffer_)[static_cast<std::size_t>(field)];
+    if (editing_ && changed_[static_cast<std::size_t>(field)])
+        return edits_[static_cast<std::size_t>(field)];
     return currentRow()[static_cast<std::size_t>(field)];
 }
 
 void RecordsetImpl::setValue(int field, const vb::Variant& value) {
-    if (!editBuffer_)
+    if (!editing_)
         raiseUpdateWithoutEdit();
-    (*editBuffer_)[static_cast<std::size_t>(field)] = value;
+    edits_[static_cast<std::size_t>(field)] = value;
     changed_[static_cast<std::size_t>(field)] = true;
 }
 
 void RecordsetImpl::edit() {
-    if (!table_)
+    if (!shape_)
         vb::raise(err::kReadOnly, QCoreApplication::translate("dao", "Cannot update. Database or object is "
                                                                      "read-only. %1")
                                       .arg(readOnlyReason_));
@@ -301,58 +502,70 @@ void RecordsetImpl::edit() {
         vb::raise(err::kReadOnly, QCoreApplication::translate("dao", "Cannot update. The database '%1' is opened "
                                                                      "read-only.")
                                       .arg(connection_->path()));
-    editBuffer_ = currentRow();
-    changed_.assign(editBuffer_->size(), false);
+    if (eof() || bof())
+        raiseNoCurrentRecord();
+    // While we write and nobody else has committed since the keys were read,
+    // the row is there; otherwise reading it tells whether it has gone.
+    if (!connection_->writing() || keysEpoch_ != connection_->epoch())
+        currentRow();
+    editing_ = true;
+    edits_.assign(static_cast<std::size_t>(fieldCount()), vb::Variant());
+    changed_.assign(static_cast<std::size_t>(fieldCount()), false);
 }
 
 void RecordsetImpl::cancelUpdate() {
-    if (!editBuffer_)
+    if (!editing_)
         raiseUpdateWithoutEdit();
-    editBuffer_.reset();
-    changed_.clear();
+    editing_ = false;
 }
 
 void RecordsetImpl::update(int updateType) {
     if (updateType != dbUpdateRegular)
         vb::raise(err::kInvalidArgument, QCoreApplication::translate("dao", "Invalid argument."));
-    if (!editBuffer_)
+    if (!editing_)
         raiseUpdateWithoutEdit();
-
-    // Only the fields that were assigned are written; OR ABORT overrides any
-    // ON CONFLICT ROLLBACK in the table, so a violation undoes this statement
-    // alone and never the updates before it.
-    QByteArray sql = "UPDATE OR ABORT " + table_->quotedName + " SET ";
-    QStringList fields;
-    std::vector<std::size_t> assigned;
-    for (std::size_t i = 0; i < changed_.size(); ++i) {
-        if (!changed_[i])
-            continue;
-        sql += (assigned.empty() ? "" : ", ") +
-               table_->columns[static_cast<std::size_t>(columns_[i])].quotedName + " = ?" +
-               QByteArray::number(static_cast<qsizetype>(assigned.size() + 1));
-        fields << fieldNames_[i];
-        assigned.push_back(i);
-        connection_->aboutToWrite(*table_, table_->columns[static_cast<std::size_t>(columns_[i])]);
-    }
-    if (assigned.empty()) {
+    if (std::find(changed_.begin(), changed_.end(), true) == changed_.end()) {
         cancelUpdate();
         return;
     }
-    const int keyIndex = static_cast<int>(assigned.size() + 1);
-    sql += " WHERE " + table_->rowidName.toUtf8() + " = ?" + QByteArray::number(keyIndex);
+    const KeysetShape& s = *shape_;
+    const QByteArray& sql = s.updateSql(changed_);
+    std::vector<const vb::Variant*> values;
+    bool holdable = true;
+    for (std::size_t i = 0; i < changed_.size(); ++i) {
+        if (!changed_[i])
+            continue;
+        const auto column = static_cast<std::size_t>(s.columns[i]);
+        values.push_back(&edits_[i]);
+        const HoldRule rule = s.holdRules[column];
+        holdable = holdable && (rule == HoldRule::Always || (rule == HoldRule::UnlessNull && !edits_[i].isNull()));
+        connection_->aboutToWrite(*s.table, s.table->columns[column]);
+    }
 
     connection_->beginWrite();
-    {
-        Query query(*connection_, connection_->cached(sql, Op::Write), Op::Write, fields);
-        for (std::size_t i = 0; i < assigned.size(); ++i)
-            query.bind(static_cast<int>(i + 1), (*editBuffer_)[assigned[i]]);
-        query.bind(keyIndex, vb::Variant(keys_[static_cast<std::size_t>(position_)]));
-        query.next();
+    const std::int64_t rowid = keys_[static_cast<std::size_t>(position_)];
+    // Held only while the row is known to be there: then nothing can make
+    // the update fail later that would not have made it fail now.
+    if (holdable && connection_->mayHold() && keysEpoch_ == connection_->epoch()) {
+        connection_->hold(sql, rowid, values);
+    } else {
+        QStringList fields;
+        for (std::size_t i = 0; i < changed_.size(); ++i) {
+            if (changed_[i])
+                fields << fieldName(static_cast<int>(i));
+        }
+        {
+            Query query(*connection_, connection_->cached(sql, Op::Write), Op::Write, fields);
+            for (std::size_t i = 0; i < values.size(); ++i)
+                query.bind(static_cast<int>(i + 1), *values[i]);
+            query.bind(static_cast<int>(values.size() + 1), vb::Variant(rowid));
+            query.next();
+        }
+        if (sqlite3_changes(connection_->handle()) == 0)
+            vb::raise(err::kRecordDeleted, QCoreApplication::translate("dao", "Record is deleted."));
+        connection_->wroteDirectly();
     }
-    if (sqlite3_changes(connection_->handle()) == 0)
-        vb::raise(err::kRecordDeleted, QCoreApplication::translate("dao", "Record is deleted."));
-    editBuffer_.reset();
-    changed_.clear(); // the next read fetches the row back, as stored
+    editing_ = false; // the next read fetches the row back, as stored
 }
 
 } // namespace dao::detail

@@ -26,11 +26,15 @@ bool isDigit(QChar c) {
 
 class Lexer {
 public:
-    explicit Lexer(const QString& sql) : s_(sql) {}
+    explicit Lexer(const QString& sql, qsizetype start = 0) : s_(sql), i_(start) {}
+
+    // Where the token next() returned last begins.
+    qsizetype tokenStart() const { return start_; }
 
     Token next() {
         while (i_ < s_.size() && isSqlSpace(s_[i_]))
             ++i_;
+        start_ = i_;
         if (i_ >= s_.size())
             return {Token::End, {}};
         const QChar c = s_[i_];
@@ -99,6 +103,7 @@ private:
 
     const QString& s_;
     qsizetype i_ = 0;
+    qsizetype start_ = 0;
 };
 
 bool isKeyword(const Token& t, const char* keyword) {
@@ -124,7 +129,38 @@ std::variant<std::int64_t, double, QString> numberValue(const QString& text) {
     return text.toDouble(); // also whole numbers beyond 64 bits, as SQLite reads them
 }
 
+// The literal from token t on, then an optional ";" and the end of the text.
+std::optional<SimpleSelect::Literal> literalToEnd(Lexer& lexer, Token t) {
+    QString sign;
+    if (isSymbol(t, '-') || isSymbol(t, '+')) {
+        sign = t.text;
+        t = lexer.next();
+        if (t.kind != Token::Number)
+            return std::nullopt;
+    }
+    SimpleSelect::Literal literal;
+    if (t.kind == Token::Number)
+        literal = numberValue(sign + t.text);
+    else if (t.kind == Token::Text)
+        literal = t.text;
+    else
+        return std::nullopt;
+    t = lexer.next();
+    if (isSymbol(t, ';'))
+        t = lexer.next();
+    if (t.kind != Token::End)
+        return std::nullopt;
+    return literal;
+}
+
 } // namespace
+
+std::optional<SimpleSelect::Literal> parseLiteralAt(const QString& sql, qsizetype start) {
+    if (start < 0 || start > sql.size())
+        return std::nullopt;
+    Lexer lexer(sql, start);
+    return literalToEnd(lexer, lexer.next());
+}
 
 std::optional<SimpleSelect> parseSimpleSelect(const QString& sql) {
     Lexer lexer(sql);
@@ -164,21 +200,13 @@ std::optional<SimpleSelect> parseSimpleSelect(const QString& sql) {
         if (!isSymbol(t = lexer.next(), '='))
             return std::nullopt;
         t = lexer.next();
-        QString sign;
-        if (isSymbol(t, '-') || isSymbol(t, '+')) {
-            sign = t.text;
-            t = lexer.next();
-            if (t.kind != Token::Number)
-                return std::nullopt;
-        }
-        if (t.kind == Token::Number)
-            condition.literal = numberValue(sign + t.text);
-        else if (t.kind == Token::Text)
-            condition.literal = t.text;
-        else
+        condition.literalStart = lexer.tokenStart();
+        std::optional<SimpleSelect::Literal> literal = literalToEnd(lexer, t);
+        if (!literal)
             return std::nullopt;
+        condition.literal = std::move(*literal);
         select.where = std::move(condition);
-        t = lexer.next();
+        return select;
     }
     if (isSymbol(t, ';'))
         t = lexer.next();

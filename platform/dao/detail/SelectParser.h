@@ -15,14 +15,25 @@ namespace dao::detail {
 struct SimpleSelect {
     QStringList columns; // empty for *
     QString table;
+    using Literal = std::variant<std::int64_t, double, QString>;
     struct Condition {
         QString column;
-        std::variant<std::int64_t, double, QString> literal;
+        Literal literal;
+        // Where the literal (with its sign) starts in the text: everything
+        // before it is the query's shape, shared by every query that differs
+        // only in the value.
+        qsizetype literalStart = 0;
     };
     std::optional<Condition> where;
 };
 
 // The parsed query, or nothing when the text has any other shape.
 std::optional<SimpleSelect> parseSimpleSelect(const QString& sql);
+
+// The literal of a query whose text up to `start` is the shape of one already
+// parsed (its Condition::literalStart): what parseSimpleSelect would find for
+// the whole text, without reading the shape again. Nothing when the rest is
+// not a literal alone.
+std::optional<SimpleSelect::Literal> parseLiteralAt(const QString& sql, qsizetype start);
 
 } // namespace dao::detail

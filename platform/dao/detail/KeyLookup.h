@@ -1,0 +1,63 @@
+#pragma once
+// The rows of one table by the numeric value of one column, built by one pass
+// over the table and kept in memory. It answers "col = <number>" the way
+// SQLite does for a column without text affinity: only stored integers and
+// reals can equal a number, an integer and a real compare as reals, two
+// integers exactly; Null, text and blobs never match.
+//
+// The table may have no index on the column and we may not add one to the
+// user's file, so without this every keyed open would scan the whole table
+// and a run of one open per row would take quadratic time.
+#include <sqlcipher/sqlite3.h>
+
+#include <cstddef>
+#include <cstdint>
+#include <functional>
+#include <optional>
+#include <variant>
+#include <vector>
+
+namespace dao::detail {
+
+// The most memory the lookups of one connection may take together; a table
+// whose lookup would need more is answered by the plain query instead.
+// Tests lower it.
+void setLookupBudget(std::size_t bytes);
+std::size_t lookupBudget();
+
+// How many lookups this process has built, and how many keyed opens they
+// have answered: lets tests tell the lookup's answers from the plain query's.
+std::uint64_t lookupsBuilt();
+std::uint64_t lookupAnswers();
+
+class KeyLookup {
+public:
+    // Reads the rows of `scan`, whose columns are the rowid and the key
+    // value; `step` advances it (raising on failure) and says whether there
+    // is a row. Nothing when the lookup would take more than `budget` bytes.
+    static std::optional<KeyLookup> build(sqlite3_stmt* scan, const std::function<bool()>& step, std::size_t budget);
+
+    // The rowids, in rowid order, of the rows equal to `number`; false (and
+    // nothing appended) when only SQLite can tell: two integers beyond 2^53
+    // may differ where their nearest reals do not.
+    bool find(const std::variant<std::int64_t, double>& number, std::vector<std::int64_t>& rowids) const;
+
+    std::size_t bytes() const {
+        return entries_.capacity() * sizeof(Entry) + slots_.capacity() * sizeof(std::uint32_t);
+    }
+
+private:
+    struct Entry {
+        double key;
+        std::int64_t rowid;
+    };
+    std::size_t slotOf(double key) const;
+
+    std::vector<Entry> entries_; // by key, then rowid
+    // Open addressing over the distinct keys: 1 + the index of a key's first
+    // entry, 0 for a free slot. A sorted search alone costs a cache miss per
+    // halving on a large table; this finds a key in about one.
+    std::vector<std::uint32_t> slots_;
+};
+
+} // namespace dao::detail

@@ -1,0 +1,65 @@
+#pragma once
+// Updates accepted by Recordset::Update but not yet handed to SQLite. A run
+// updates rows in the order of the source, which is random in the target:
+// applied one by one, every update is a descent to a random page and every
+// commit rewrites pages scattered over the whole file. Held here and applied
+// in rowid order, just before anything reads the file and before each commit,
+// they make one sequential pass instead.
+//
+// Only updates that cannot fail on a constraint are held (the caller checks),
+// so every error an update can raise is still raised by Update itself.
+#include "runtime/Variant.h"
+
+#include <QByteArray>
+#include <QStringEncoder>
+
+#include <sqlcipher/sqlite3.h>
+
+#include <cstddef>
+#include <cstdint>
+#include <string>
+#include <vector>
+
+namespace dao::detail {
+
+// How many updates this process has held: lets tests tell held updates from
+// updates made at once.
+std::uint64_t updatesHeld();
+
+class PendingWrites {
+public:
+    // One held update: the statement (an UPDATE whose last parameter is the
+    // rowid), the row, and the values of the other parameters.
+    void add(const QByteArray& sql, std::int64_t rowid, const std::vector<const vb::Variant*>& values);
+
+    bool empty() const { return entries_.empty(); }
+    std::size_t size() const { return entries_.size(); }
+    std::size_t bytes() const { return entries_.capacity() * sizeof(Entry) + arena_.capacity(); }
+
+    // Puts the updates in rowid order (the order of submission within a row)
+    // and leaves out each one that a later update of the same row and the
+    // same fields makes moot. Then update i, from 0 to size(), is the i-th
+    // to apply.
+    void arrange();
+    const QByteArray& sql(std::size_t i) const { return statements_[entries_[i].statement]; }
+    // Binds the values of update i and its rowid to stmt; returns the first
+    // failing SQLite result code, or SQLITE_OK.
+    int bind(std::size_t i, sqlite3_stmt* stmt) const;
+    // Forgets the first n updates (they are applied); the rest stay held.
+    void dropApplied(std::size_t n);
+    void clear();
+
+private:
+    struct Entry {
+        std::int64_t rowid;
+        std::uint32_t offset;    // of the values in arena_
+        std::uint16_t statement; // index into statements_
+        std::uint16_t count;     // values
+    };
+    std::vector<QByteArray> statements_;
+    std::vector<Entry> entries_;
+    std::string arena_; // tagged values, back to back
+    QStringEncoder utf8_{QStringEncoder::Utf8, QStringEncoder::Flag::Stateless};
+};
+
+} // namespace dao::detail

@@ -1,0 +1,169 @@
+// Updates the engine holds back to apply in rowid order: reads see them, they
+// reach the file within the durability bound and before an error leaves the
+// engine, and an update that could fail is never held.
+#include "TestDb.h"
+
+#include "platform/dao/ErrorCodes.h"
+#include "platform/dao/detail/Connection.h"
+#include "platform/dao/detail/PendingWrites.h"
+
+#include <QDir>
+#include <QThread>
+
+#include <chrono>
+
+namespace daotest {
+namespace {
+
+using namespace dao::err;
+using namespace std::chrono_literals;
+
+const QString kSecond = QStringLiteral(u"SELECT 中学校区 FROM 棟マスタ ORDER BY rowid");
+
+class HeldUpdateTest : public DaoTest {
+protected:
+    // n rows numbered 1..n, each `value` (%1 the number).
+    void rows(int n, const QString& table = kStandardTable, const QString& value = QStringLiteral("old")) {
+        QStringList values;
+        for (int i = 1; i <= n; ++i)
+            values << QStringLiteral("(%1, 'p', '%2')").arg(i).arg(value.arg(i));
+        standardDb(values, table);
+    }
+    static void setSecond(const dao::RecordsetPtr& rs, const vb::Variant& value) {
+        rs->Edit();
+        rs->SetCollect(QStringLiteral(u"中学校区"), value);
+        rs->Update();
+    }
+    static dao::RecordsetPtr row(const dao::DatabasePtr& db, int number) {
+        return db->OpenRecordset(
+            QStringLiteral(u"SELECT 棟番号,小学校区,中学校区 FROM 棟マスタ WHERE 棟番号=%1").arg(number));
+    }
+    QStringList stored(const QString& sql = kSecond) { return RawDb(path(), kKey).column(sql); }
+};
+
+TEST_F(HeldUpdateTest, UpdatesReachTheFileWithinTheBoundWhileTheDatabaseStaysOpen) {
+    rows(30);
+    const QStringList schema = stored(QStringLiteral("SELECT sql FROM sqlite_master"));
+    const dao::DatabasePtr db = open(path());
+    RawDb other(path(), kKey);
+    for (int round = 1; round <= 2; ++round) {
+        const std::uint64_t held = dao::detail::updatesHeld();
+        QStringList expected = stored();
+        const auto updated = std::chrono::steady_clock::now();
+        // Backwards, so that the order they are applied in is not the order given.
+        for (int n = 30; n >= 1; n -= 2) {
+            setSecond(row(db, n), vb::Variant(QStringLiteral("r%1-%2").arg(round).arg(n)));
+            expected[n - 1] = QStringLiteral("r%1-%2").arg(round).arg(n);
+        }
+        EXPECT_GE(dao::detail::updatesHeld() - held, 14u) << "round " << round;
+        // The previous commit (if any) took milliseconds: the bound is the
+        // plain delay. The other connection reads meanwhile, never locked out.
+        const auto bound = updated + dao::detail::kCommitDelay + 1500ms; // scheduling slack
+        QStringList seen;
+        while ((seen = other.column(kSecond)) != expected && std::chrono::steady_clock::now() < bound)
+            QThread::msleep(20);
+        EXPECT_EQ(seen, expected) << "round " << round;
+    }
+    db->Close();
+    EXPECT_EQ(stored(QStringLiteral("SELECT sql FROM sqlite_master")), schema);
+    EXPECT_EQ(stored(QStringLiteral("PRAGMA journal_mode")), QStringList{"delete"});
+    EXPECT_EQ(stored(QStringLiteral("PRAGMA integrity_check")), QStringList{"ok"});
+    EXPECT_EQ(QDir(dir.path()).entryList(QDir::Files | QDir::Hidden), QStringList{"db.mdb"});
+}
+
+TEST_F(HeldUpdateTest, EveryKindOfReadSeesHeldUpdates) {
+    rows(10);
+    const dao::DatabasePtr db = open(path());
+    const std::uint64_t held = dao::detail::updatesHeld();
+    const dao::RecordsetPtr first = row(db, 1);
+    setSecond(first, vb::Variant(u"new"));
+    const dao::RecordsetPtr all = db->OpenRecordset(QStringLiteral(u"SELECT * FROM 棟マスタ"));
+    EXPECT_EQ(all->Collect(QStringLiteral(u"中学校区")), vb::Variant(u"new"));
+    for (int n : {4, 7, 9}) {
+        const dao::RecordsetPtr rs = row(db, n);
+        setSecond(rs, vb::Variant(u"new"));
+        EXPECT_EQ(rs->Collect(QStringLiteral(u"中学校区")), vb::Variant(u"new")) << n;
+    }
+    ASSERT_EQ(dao::detail::updatesHeld() - held, 3u);
+    // A recordset read before the updates, moved onto an updated row.
+    for (int n = 2; n <= 4; ++n)
+        all->MoveNext();
+    EXPECT_EQ(all->Collect(QStringLiteral(u"中学校区")), vb::Variant(u"new"));
+    // A query SQLite answers, and a keyed open on the written column.
+    EXPECT_EQ(db->OpenRecordset(QStringLiteral(u"SELECT count(*) AS n FROM 棟マスタ WHERE 中学校区 = 'new'"))
+                  ->Collect(QStringLiteral("n")),
+              vb::Variant(4));
+    EXPECT_EQ(db->OpenRecordset(QStringLiteral(u"SELECT 棟番号 FROM 棟マスタ WHERE 中学校区 = 'new'"))->RecordCount(), 4);
+    db->Close();
+    EXPECT_EQ(stored(), QStringList({"new", "old", "old", "new", "old", "old", "new", "old", "new", "old"}));
+}
+
+TEST_F(HeldUpdateTest, AnErrorLeavingTheEngineFindsHeldUpdatesInTheFile) {
+    rows(10);
+    const dao::DatabasePtr db = open(path());
+    const std::uint64_t held = dao::detail::updatesHeld();
+    for (int n : {8, 2, 5})
+        setSecond(row(db, n), vb::Variant(u"kept"));
+    ASSERT_EQ(dao::detail::updatesHeld() - held, 2u);
+    EXPECT_EQ(raised([&] { db->OpenRecordset(QStringLiteral(u"SELECT * FROM 無い表")); }).number(), kTableNotFound);
+    // Not closed, not released: in the file all the same.
+    EXPECT_EQ(stored(), QStringList({"old", "kept", "old", "old", "kept", "old", "old", "kept", "old", "old"}));
+    setSecond(row(db, 1), vb::Variant(u"after")); // the engine carries on
+    db->Close();
+    EXPECT_EQ(stored().first(), QStringLiteral("after"));
+}
+
+TEST_F(HeldUpdateTest, AnUpdateThatCouldFailIsMadeAtOnceAndFailsThere) {
+    const struct {
+        const char* name;
+        const char* table; // the standard columns, with something that can refuse an update
+        vb::Variant bad;
+        int number;
+    } cases[] = {
+        {"check", "中学校区 TEXT CHECK (中学校区 <> 'bad')", vb::Variant(u"bad"), kValidationRule},
+        {"not null", "中学校区 TEXT NOT NULL", vb::Variant(), kNullNotAllowed},
+        {"unique", "中学校区 TEXT UNIQUE", vb::Variant(u"ok1"), kDuplicateValue},
+        {"unique index", "中学校区 TEXT); CREATE UNIQUE INDEX u ON 棟マスタ (中学校区", vb::Variant(u"ok1"),
+         kDuplicateValue},
+        {"trigger", "中学校区 TEXT); CREATE TRIGGER t BEFORE UPDATE ON 棟マスタ WHEN new.中学校区 = 'bad' "
+                    "BEGIN SELECT RAISE(ABORT, 'refused'); END; CREATE TABLE unused (x",
+         vb::Variant(u"bad"), kDatabaseError},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.name);
+        QFile::remove(path());
+        rows(4, QStringLiteral(u"CREATE TABLE 棟マスタ (棟番号 INTEGER, 小学校区 TEXT, %1);").arg(QString::fromUtf8(c.table)),
+             QStringLiteral("old%1"));
+        {
+            const dao::DatabasePtr db = open(path());
+            setSecond(row(db, 1), vb::Variant(u"ok1"));
+            setSecond(row(db, 2), vb::Variant(u"ok2"));
+            EXPECT_EQ(raised([&] { setSecond(row(db, 3), c.bad); }).number(), c.number);
+            setSecond(row(db, 4), vb::Variant(u"ok4")); // the engine carries on
+        } // released, as the window's error path does
+        EXPECT_EQ(stored(), QStringList({"ok1", "ok2", "old3", "ok4"}));
+        EXPECT_EQ(stored(QStringLiteral("PRAGMA integrity_check")), QStringList{"ok"});
+    }
+}
+
+TEST_F(HeldUpdateTest, RowsAnotherConnectionChangedBeforeOurWritesAreCheckedAgain) {
+    rows(4);
+    const dao::DatabasePtr db = open(path());
+    const dao::RecordsetPtr second = row(db, 2), third = row(db, 3), fourth = row(db, 4);
+    RawDb(path(), kKey).exec(QStringLiteral(u"DELETE FROM 棟マスタ WHERE 棟番号 = 4; "
+                                            u"UPDATE 棟マスタ SET 小学校区 = 'other' WHERE 棟番号 = 2"));
+    EXPECT_EQ(raised([&] { setSecond(fourth, vb::Variant(u"four")); }).number(), kRecordDeleted);
+    const std::uint64_t held = dao::detail::updatesHeld();
+    setSecond(third, vb::Variant(u"three"));
+    // Read before the other connection's commit: not held, made and checked at once.
+    setSecond(second, vb::Variant(u"two"));
+    EXPECT_EQ(dao::detail::updatesHeld(), held);
+    setSecond(row(db, 1), vb::Variant(u"one")); // read since: held
+    EXPECT_EQ(dao::detail::updatesHeld(), held + 1);
+    db->Close();
+    EXPECT_EQ(stored(), QStringList({"one", "two", "three"}));
+    EXPECT_EQ(stored(QStringLiteral(u"SELECT 小学校区 FROM 棟マスタ WHERE 棟番号 = 2")), QStringList{"other"});
+}
+
+} // namespace
+} // namespace daotest

@@ -1,0 +1,124 @@
+// tou-rel-child: the helper process of the fault tests.
+//
+//   tou-rel-child run <program folder> <source path> [--pause PLAN] [--torn] [--count]
+//       Clicks Execute in a real window (offscreen) with the program folder
+//       and the typed source path given. Prints "started", then "done" at the
+//       completion box or "error <number> <description>" at the error report;
+//       exits 0 or 1. With a plan it stops at that moment (see VfsShim.h).
+//   tou-rel-child hold <file> <key> <statements> <milliseconds>
+//       Opens the file with the database library directly, runs the
+//       statements (say "BEGIN EXCLUSIVE"), prints "held", keeps the lock for
+//       the given time, rolls back, prints "released".
+#include "app/Form1.h"
+#include "platform/ui/App.h"
+#include "platform/ui/ErrorReport.h"
+#include "platform/ui/MsgBox.h"
+#include "tests/reliability/VfsShim.h"
+
+#include <sqlcipher/sqlite3.h>
+
+#include <QApplication>
+#include <QLineEdit>
+#include <QPushButton>
+
+#include <unistd.h>
+
+#include <chrono>
+#include <cstring>
+#include <string>
+#include <thread>
+
+namespace {
+
+void say(const QString& line) {
+    const QByteArray out = line.toUtf8() + '\n';
+    [[maybe_unused]] const ssize_t n = ::write(STDOUT_FILENO, out.constData(), static_cast<std::size_t>(out.size()));
+}
+
+int usage() {
+    say(QStringLiteral("usage: tou-rel-child run <program folder> <source> [--pause PLAN] [--torn] [--count] | "
+                       "hold <file> <key> <statements> <ms>"));
+    return 2;
+}
+
+int run(int argc, char** argv) {
+    if (argc < 4)
+        return usage();
+    const QString programDir = QString::fromLocal8Bit(argv[2]);
+    const QString source = QString::fromLocal8Bit(argv[3]);
+    reliability::ShimOptions shim;
+    bool useShim = false, count = false;
+    for (int i = 4; i < argc; ++i) {
+        const std::string arg = argv[i];
+        if (arg == "--pause" && i + 1 < argc) {
+            shim.pausePlan = reliability::parsePausePlan(argv[++i]);
+            useShim = true;
+        } else if (arg == "--torn") {
+            shim.torn = true;
+        } else if (arg == "--count") {
+            useShim = count = true;
+        } else {
+            return usage();
+        }
+    }
+    if (useShim)
+        reliability::installShim(shim);
+
+    qputenv("QT_QPA_PLATFORM", "offscreen");
+    QApplication app(argc, argv);
+    platform::App::ScopedPathOverride where(programDir);
+    int status = 1;
+    platform::ScopedMsgBoxHandler boxes([&](const platform::MsgBoxRequest& box) {
+        say(QStringLiteral("done ") + box.prompt);
+        status = 0;
+        return platform::vbOK;
+    });
+    platform::ScopedErrorReportHandler reports([&](const platform::ErrorReportRequest& report) {
+        say(QStringLiteral("error %1 %2").arg(report.number).arg(QString(report.description).replace(u'\n', u' ')));
+        status = 1;
+    });
+    {
+        Form1 form;
+        form.Form_Load();
+        form.findChild<QLineEdit*>(QStringLiteral("Text1"))->setText(source);
+        say(QStringLiteral("started"));
+        form.findChild<QPushButton*>(QStringLiteral("Command2"))->click();
+    }
+    if (count)
+        for (const std::string& line : reliability::shimCounts())
+            say(QString::fromStdString(line));
+    return status;
+}
+
+int hold(int argc, char** argv) {
+    if (argc != 6)
+        return usage();
+    sqlite3* raw = nullptr;
+    int rc = sqlite3_open_v2(argv[2], &raw, SQLITE_OPEN_READWRITE, nullptr);
+    std::unique_ptr<sqlite3, int (*)(sqlite3*)> db(raw, sqlite3_close);
+    if (rc == SQLITE_OK && argv[3][0])
+        rc = sqlite3_key(db.get(), argv[3], static_cast<int>(std::strlen(argv[3])));
+    if (rc == SQLITE_OK)
+        rc = sqlite3_busy_timeout(db.get(), 10000);
+    if (rc == SQLITE_OK)
+        rc = sqlite3_exec(db.get(), argv[4], nullptr, nullptr, nullptr);
+    if (rc != SQLITE_OK) {
+        say(QStringLiteral("failed ") + QString::fromUtf8(sqlite3_errmsg(db.get())));
+        return 1;
+    }
+    say(QStringLiteral("held"));
+    std::this_thread::sleep_for(std::chrono::milliseconds(std::stol(argv[5])));
+    sqlite3_exec(db.get(), "ROLLBACK", nullptr, nullptr, nullptr);
+    say(QStringLiteral("released"));
+    return 0;
+}
+
+} // namespace
+
+int main(int argc, char** argv) {
+    if (argc >= 2 && std::strcmp(argv[1], "run") == 0)
+        return run(argc, argv);
+    if (argc >= 2 && std::strcmp(argv[1], "hold") == 0)
+        return hold(argc, argv);
+    return usage();
+}

@@ -1,0 +1,139 @@
+#include "tests/reliability/Revision.h"
+
+#include "app/Form1.h"
+#include "platform/ui/App.h"
+#include "platform/ui/ErrorReport.h"
+#include "platform/ui/MsgBox.h"
+#include "tests/support/EncryptedDb.h"
+
+#include <sqlcipher/sqlite3.h>
+
+#include <QDir>
+#include <QDirIterator>
+#include <QLineEdit>
+#include <QPushButton>
+
+#include <memory>
+#include <stdexcept>
+
+namespace reliability {
+
+namespace {
+
+QString value(const QString& v) {
+    return v == QStringLiteral("<null>") ? QStringLiteral("NULL") : QLatin1Char('\'') + QString(v).replace(u'\'', QStringLiteral("''")) + QLatin1Char('\'');
+}
+
+} // namespace
+
+void writeTable(const QString& path, const QString& key, const std::vector<Row>& rows, const QString& schema) {
+    QString script = QStringLiteral("BEGIN;") + schema;
+    for (const Row& r : rows)
+        script += QStringLiteral(u"INSERT INTO 棟マスタ VALUES (%1, %2, %3, %4);")
+                      .arg(r.number, value(r.name), value(r.primary), value(r.junior));
+    script += QStringLiteral("COMMIT;");
+    testsupport::CreateDb(path, key, script);
+}
+
+std::vector<Row> expectedTarget(const std::vector<Row>& target, const std::vector<Row>& source) {
+    // Both sides compare numbers as numbers; the tests use whole numbers written plainly.
+    std::map<QString, QString> last;
+    for (const Row& r : source)
+        last[r.number] = r.junior == QStringLiteral("<null>") ? QString() : r.junior;
+    std::vector<Row> out = target;
+    std::map<QString, bool> seen;
+    for (Row& r : out) {
+        if (seen[r.number])
+            continue;
+        seen[r.number] = true;
+        if (auto it = last.find(r.number); it != last.end())
+            r.junior = it->second;
+    }
+    return out;
+}
+
+QStringList query(const QString& path, const QString& key, const QString& sql) {
+    sqlite3* raw = nullptr;
+    const int rc = sqlite3_open_v2(path.toUtf8().constData(), &raw, SQLITE_OPEN_READWRITE, nullptr);
+    std::unique_ptr<sqlite3, int (*)(sqlite3*)> db(raw, sqlite3_close_v2);
+    if (rc != SQLITE_OK)
+        throw std::runtime_error("open failed: " + path.toStdString());
+    if (!key.isEmpty()) {
+        const QByteArray k = key.toUtf8();
+        sqlite3_key(db.get(), k.constData(), static_cast<int>(k.size()));
+    }
+    sqlite3_stmt* stmtRaw = nullptr;
+    if (sqlite3_prepare_v2(db.get(), sql.toUtf8().constData(), -1, &stmtRaw, nullptr) != SQLITE_OK)
+        throw std::runtime_error(std::string("prepare failed: ") + sqlite3_errmsg(db.get()));
+    std::unique_ptr<sqlite3_stmt, int (*)(sqlite3_stmt*)> stmt(stmtRaw, sqlite3_finalize);
+    QStringList rows;
+    int step;
+    while ((step = sqlite3_step(stmt.get())) == SQLITE_ROW) {
+        QStringList values;
+        for (int i = 0; i < sqlite3_column_count(stmt.get()); ++i)
+            values << (sqlite3_column_type(stmt.get(), i) == SQLITE_NULL
+                           ? QStringLiteral("<null>")
+                           : QString::fromUtf8(reinterpret_cast<const char*>(sqlite3_column_text(stmt.get(), i))));
+        rows << values.join(u'|');
+    }
+    if (step != SQLITE_DONE)
+        throw std::runtime_error(std::string("step failed: ") + sqlite3_errmsg(db.get()));
+    return rows;
+}
+
+QStringList dump(const QString& path, const QString& key) {
+    return query(path, key, QStringLiteral(u"SELECT rowid, 棟番号, 棟名称, 小学校区, 中学校区 FROM 棟マスタ ORDER BY rowid"));
+}
+
+QStringList dumpOf(const std::vector<Row>& rows) {
+    QStringList out;
+    for (std::size_t i = 0; i < rows.size(); ++i)
+        out << QStringLiteral("%1|%2|%3|%4|%5").arg(i + 1).arg(rows[i].number, rows[i].name, rows[i].primary, rows[i].junior);
+    return out;
+}
+
+QString integrity(const QString& path, const QString& key) {
+    return query(path, key, QStringLiteral("PRAGMA integrity_check")).join(u'\n');
+}
+
+std::map<QString, QByteArray> snapshot(const QString& folder) {
+    std::map<QString, QByteArray> files;
+    QDirIterator it(folder, QDir::AllEntries | QDir::NoDotAndDotDot | QDir::Hidden | QDir::System,
+                    QDirIterator::Subdirectories);
+    while (it.hasNext()) {
+        const QString f = it.next();
+        files[f] = QFileInfo(f).isFile() ? testsupport::FileBytes(f) : QByteArray("<folder>");
+    }
+    return files;
+}
+
+Layout::Layout() {
+    QDir(root.path()).mkpath(QStringLiteral("prog/Q_db"));
+    QDir(root.path()).mkpath(QStringLiteral("src"));
+    programDir = root.filePath(QStringLiteral("prog"));
+    target = programDir + QStringLiteral("/Q_db/Q5ProDB.mdb");
+    source = root.filePath(QStringLiteral("src/Q4ProDB.mdb"));
+}
+
+Outcome runInProcess(const QString& programDir, const QString& typedSource) {
+    Outcome outcome;
+    platform::App::ScopedPathOverride where(programDir);
+    platform::ScopedMsgBoxHandler boxes([&](const platform::MsgBoxRequest&) {
+        outcome.completed = true;
+        return platform::vbOK;
+    });
+    platform::ScopedErrorReportHandler reports([&](const platform::ErrorReportRequest& r) {
+        outcome.error = r.number;
+        outcome.description = r.description;
+    });
+    Form1 form;
+    form.Form_Load();
+    form.findChild<QLineEdit*>(QStringLiteral("Text1"))->setText(typedSource);
+    QElapsedTimer clock;
+    clock.start();
+    form.findChild<QPushButton*>(QStringLiteral("Command2"))->click();
+    outcome.elapsedMs = clock.elapsed();
+    return outcome;
+}
+
+} // namespace reliability

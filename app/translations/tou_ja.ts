@@ -162,6 +162,14 @@
         <source>Invalid argument.</source>
         <translation>引数が無効です。</translation>
     </message>
+    <message>
+        <source>The path &apos;%1&apos; is too long: the database engine takes full paths of at most %2 bytes, this one has %3.</source>
+        <translation>パス &apos;%1&apos; が長すぎます。データベース エンジンが扱えるフル パスは %2 バイトまでですが、このパスは %3 バイトです。</translation>
+    </message>
+    <message>
+        <source>Cannot update &apos;%1&apos;: its folder is read-only, so the journal an update needs cannot be created there.</source>
+        <translation>&apos;%1&apos; を更新できません。フォルダが読み取り専用のため、更新に必要なジャーナルを作成できません。</translation>
+    </message>
 </context>
 <context>
     <name>fso</name>

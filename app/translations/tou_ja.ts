@@ -87,10 +87,6 @@
         <translation>データベース &apos;%1&apos; を開けません。ファイルが壊れている可能性があります。</translation>
     </message>
     <message>
-        <source>Not a valid password for &apos;%1&apos;.</source>
-        <translation>&apos;%1&apos; のパスワードが正しくありません。</translation>
-    </message>
-    <message>
         <source>Cannot update. Database or object is read-only (&apos;%1&apos;).</source>
         <translation>更新できません。データベースまたはオブジェクトは読み取り専用です (&apos;%1&apos;)。</translation>
     </message>
@@ -169,6 +165,10 @@
     <message>
         <source>Cannot update &apos;%1&apos;: its folder is read-only, so the journal an update needs cannot be created there.</source>
         <translation>&apos;%1&apos; を更新できません。フォルダが読み取り専用のため、更新に必要なジャーナルを作成できません。</translation>
+    </message>
+    <message>
+        <source>Not a valid password for &apos;%1&apos;, or the file is damaged.</source>
+        <translation>&apos;%1&apos; のパスワードが正しくないか、ファイルが壊れています。</translation>
     </message>
 </context>
 <context>

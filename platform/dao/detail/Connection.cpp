@@ -568,7 +568,7 @@ vb::RuntimeError Connection::error(int rc, Op op, const QStringList& fields) con
         const std::uintmax_t size = fs::file_size(fs::path(path_.toStdString()), ec);
         if (!ec && size > 0 && size % kCipherPageSize == 0)
             return make(err::kInvalidPassword,
-                        QCoreApplication::translate("dao", "Not a valid password for '%1'.").arg(path_));
+                        QCoreApplication::translate("dao", "Not a valid password for '%1', or the file is damaged.").arg(path_));
         return make(err::kUnrecognizedFormat,
                     QCoreApplication::translate("dao", "Unrecognized database format '%1'.").arg(path_));
     }

@@ -313,7 +313,7 @@ void Connection::aboutToWrite(const TableInfo& table, const Column& column) {
             lookupBytes_ -= it->lookup->bytes();
         lookups_.erase(it);
     }
-    ++writeCount_; return;
+    ++writeCount_;
 }
 
 void Connection::hold(const QByteArray& sql, std::int64_t rowid, const std::vector<const vb::Variant*>& values) {

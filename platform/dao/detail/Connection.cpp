@@ -1,6 +1,7 @@
 #include "platform/dao/detail/Connection.h"
 
 #include "platform/dao/ErrorCodes.h"
+#include "platform/dao/detail/JournalVfs.h"
 
 #include <QCoreApplication>
 #include <QDir>
@@ -142,7 +143,7 @@ void Connection::connect(const std::optional<QString>& password, bool exclusive)
     // The handle is only ever used with mutex_ held (run(), the timer, close),
     // so the library's own lock on every call would only cost time.
     const int flags = (readOnly_ ? SQLITE_OPEN_READONLY : SQLITE_OPEN_READWRITE) | SQLITE_OPEN_NOMUTEX;
-    const int rc = sqlite3_open_v2(path_.toUtf8().constData(), &raw, flags, nullptr);
+    const int rc = sqlite3_open_v2(path_.toUtf8().constData(), &raw, flags, journalVfsName());
     db_.reset(raw); // a handle comes back even on failure and must be closed
     check(rc, Op::Open);
     // Without a password the file is opened unkeyed: plain files were turned
@@ -159,10 +160,10 @@ void Connection::connect(const std::optional<QString>& password, bool exclusive)
         Query(*this, probe.get(), Op::Open).next();
     }
     // Pages are cached as they are read, so the cap costs nothing on small
-    // files; on large ones it keeps two open files (a run's source and
-    // target) with their lookups well inside 200 MiB. A run reads and writes
-    // large files in passes, which a cache of part of the file serves as well.
-    check(sqlite3_exec(db_.get(), "PRAGMA cache_size = -32768", nullptr, nullptr, nullptr), Op::Open);
+    // files; it holds a file of some 100,000 buildings whole. A file being
+    // written gets more (beginWrite). Together they keep a run's two files
+    // and its lookups well inside 200 MiB.
+    check(sqlite3_exec(db_.get(), "PRAGMA cache_size = -16384", nullptr, nullptr, nullptr), Op::Open);
     check(sqlite3_exec(db_.get(), "PRAGMA temp_store = MEMORY", nullptr, nullptr, nullptr), Op::Open);
     if (exclusive) {
         check(sqlite3_exec(db_.get(), "PRAGMA locking_mode = EXCLUSIVE", nullptr, nullptr, nullptr), Op::Open);
@@ -270,6 +271,15 @@ void Connection::observeOthers() {
     ++epoch_;
     lookups_.clear();
     lookupBytes_ = 0;
+    // A new index, trigger or table changes which updates may be held.
+    Query schema(*this, cached("PRAGMA schema_version", Op::Read), Op::Read);
+    if (schema.next() && schema.int64(0) != seenSchemaVersion_) {
+        if (seenSchemaVersion_ >= 0) {
+            shapeCache_.reset();
+            tables_.clear();
+        }
+        seenSchemaVersion_ = schema.int64(0);
+    }
 }
 
 std::optional<std::vector<std::int64_t>> Connection::lookupRows(const TableInfo& table, const Column& column,
@@ -286,12 +296,22 @@ std::optional<std::vector<std::int64_t>> Connection::lookupRows(const TableInfo&
         if (slot.tooLarge || ++slot.opens < 2)
             return std::nullopt;
         const std::size_t budget = lookupBudget();
+        std::size_t expected = 0;
+        {
+            // The rowid range bounds the row count; tables are mostly dense.
+            const Statement range = prepare("SELECT max(" + table.rowidName.toUtf8() + ") - min(" +
+                                                table.rowidName.toUtf8() + ") + 1 FROM " + table.quotedName,
+                                            Op::Read);
+            Query span(*this, range.get(), Op::Read);
+            if (span.next() && span.int64(0) > 0)
+                expected = static_cast<std::size_t>(std::min<std::int64_t>(span.int64(0), 1 << 26));
+        }
         const Statement scan =
             prepare("SELECT " + table.rowidName.toUtf8() + ", " + column.quotedName + " FROM " + table.quotedName,
                     Op::Read);
         Query rows(*this, scan.get(), Op::Read);
         slot.lookup = KeyLookup::build(
-            scan.get(), [&rows] { return rows.next(); }, budget > lookupBytes_ ? budget - lookupBytes_ : 0);
+            scan.get(), [&rows] { return rows.next(); }, expected, budget > lookupBytes_ ? budget - lookupBytes_ : 0);
         if (!slot.lookup) {
             slot.tooLarge = true;
             return std::nullopt;
@@ -342,7 +362,11 @@ int Connection::applyHeld() noexcept {
     int rc = SQLITE_OK;
     std::size_t applied = 0;
     try {
-        held_.arrange();
+        // Each pass runs the other way: the pages the last one (or the scan
+        // that built a lookup) touched last are the ones still cached, so on
+        // a file larger than the cache they are the ones to start with.
+        held_.arrange(descendingPass_);
+        descendingPass_ = !descendingPass_;
         sqlite3_stmt* stmt = nullptr;
         for (; applied < held_.size(); ++applied) {
             const QByteArray& sql = held_.sql(applied);
@@ -395,6 +419,13 @@ void Connection::beginWrite() {
     // any row has changed, instead of deadlocking halfway.
     check(sqlite3_exec(db_.get(), "BEGIN IMMEDIATE", nullptr, nullptr, nullptr), Op::Write);
     wroteInTransaction_ = false;
+    if (!writeCache_) {
+        // Updates come in random order and are applied in passes over the
+        // file: the more of it stays cached between passes, the fewer pages
+        // are read and decrypted again.
+        check(sqlite3_exec(db_.get(), "PRAGMA cache_size = -49152", nullptr, nullptr, nullptr), Op::Write);
+        writeCache_ = true;
+    }
     commitDue_ = Clock::now() + commitDelay();
     observeOthers(); // from here until the commit nobody else can change the file
     if (!timer_.joinable())

@@ -174,11 +174,14 @@ private:
     std::size_t lookupBytes_ = 0;
     Statement dataVersion_;
     std::int64_t seenDataVersion_ = -1;
+    std::int64_t seenSchemaVersion_ = -1;
     std::uint64_t epoch_ = 0;
     std::uint64_t writeCount_ = 0;
     PendingWrites held_;
     bool flushing_ = false;
     bool wroteInTransaction_ = false;
+    bool descendingPass_ = true; // the direction of the next pass of held updates
+    bool writeCache_ = false;    // the cache has been enlarged for writing
     Clock::duration lastCommit_{}; // how long the previous commit took
     std::shared_ptr<ShapeCache> shapeCache_;
     bool commitJustFailed_ = false; // the last thing done was a commit that failed and kept the transaction

@@ -39,9 +39,11 @@ std::uint64_t lookupAnswers() {
 }
 
 std::optional<KeyLookup> KeyLookup::build(sqlite3_stmt* scan, const std::function<bool()>& step,
-                                          std::size_t budget) {
+                                          std::size_t expected, std::size_t budget) {
     KeyLookup lookup;
     const std::size_t most = budget / sizeof(Entry);
+    // Growing by copying would cost time and, for a moment, twice the memory.
+    lookup.entries_.reserve(std::min(expected, most));
     while (step()) {
         const int type = sqlite3_column_type(scan, 1);
         if (type != SQLITE_INTEGER && type != SQLITE_FLOAT)
@@ -58,7 +60,8 @@ std::optional<KeyLookup> KeyLookup::build(sqlite3_stmt* scan, const std::functio
     // A scan of an index on the column comes sorted already.
     if (!std::is_sorted(lookup.entries_.begin(), lookup.entries_.end(), byKeyThenRowid<Entry, Entry>))
         std::sort(lookup.entries_.begin(), lookup.entries_.end(), byKeyThenRowid<Entry, Entry>);
-    lookup.entries_.shrink_to_fit();
+    if (lookup.entries_.size() < lookup.entries_.capacity() / 4 * 3)
+        lookup.entries_.shrink_to_fit();
     if (lookup.entries_.size() >= std::numeric_limits<std::uint32_t>::max())
         return std::nullopt;
 

@@ -34,8 +34,10 @@ class KeyLookup {
 public:
     // Reads the rows of `scan`, whose columns are the rowid and the key
     // value; `step` advances it (raising on failure) and says whether there
-    // is a row. Nothing when the lookup would take more than `budget` bytes.
-    static std::optional<KeyLookup> build(sqlite3_stmt* scan, const std::function<bool()>& step, std::size_t budget);
+    // is a row; about `expected` rows are likely. Nothing when the lookup
+    // would take more than `budget` bytes.
+    static std::optional<KeyLookup> build(sqlite3_stmt* scan, const std::function<bool()>& step,
+                                          std::size_t expected, std::size_t budget);
 
     // The rowids, in rowid order, of the rows equal to `number`; false (and
     // nothing appended) when only SQLite can tell: two integers beyond 2^53

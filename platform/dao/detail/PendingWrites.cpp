@@ -14,10 +14,6 @@ namespace {
 
 enum Tag : char { kNull = 'n', kInteger = 'i', kReal = 'r', kText = 't', kBlob = 'b' };
 
-void put(std::string& arena, const void* data, std::size_t size) {
-    arena.append(static_cast<const char*>(data), size);
-}
-
 template <class T>
 T get(const char*& p) {
     T value;
@@ -26,12 +22,34 @@ T get(const char*& p) {
     return value;
 }
 
+template <class T>
+void put(char*& p, T value) {
+    std::memcpy(p, &value, sizeof value);
+    p += sizeof value;
+}
+
 std::atomic<std::uint64_t> g_held{0};
 
 } // namespace
 
 std::uint64_t updatesHeld() {
     return g_held.load();
+}
+
+char* PendingWrites::allocate(std::size_t n, std::uint32_t& offset) {
+    if (used_ + n > kChunk) {
+        if (chunks_.size() >= (std::size_t{1} << (32 - kChunkBits)))
+            throw std::length_error("too many held updates");
+        // A value larger than a chunk gets one of its own.
+        const std::size_t size = std::max(n, kChunk);
+        chunks_.push_back(std::make_unique<char[]>(size));
+        arenaBytes_ += size;
+        used_ = 0;
+    }
+    offset = static_cast<std::uint32_t>((chunks_.size() - 1) << kChunkBits | used_);
+    char* const p = chunks_.back().get() + used_;
+    used_ = n >= kChunk ? kChunk : used_ + n;
+    return p;
 }
 
 void PendingWrites::add(const QByteArray& sql, std::int64_t rowid, const std::vector<const vb::Variant*>& values) {
@@ -45,49 +63,67 @@ void PendingWrites::add(const QByteArray& sql, std::int64_t rowid, const std::ve
         statements_.push_back(sql);
         statement = statements_.size();
     }
-    if (arena_.size() > std::numeric_limits<std::uint32_t>::max() / 2)
-        throw std::length_error("too many held updates");
-    entries_.push_back({rowid, static_cast<std::uint32_t>(arena_.size()), static_cast<std::uint16_t>(statement - 1),
-                        static_cast<std::uint16_t>(values.size())});
+    if (values.size() > std::numeric_limits<std::uint16_t>::max())
+        throw std::length_error("too many values in one update");
+
+    // The most the values can take; what is left over goes back.
+    std::size_t most = 0;
+    for (const vb::Variant* value : values) {
+        most += 1 + sizeof(std::uint64_t);
+        if (const auto* text = std::get_if<QString>(&value->storage()))
+            most += 3 * static_cast<std::size_t>(text->size()); // UTF-8 takes at most 3 bytes a unit
+        else if (const auto* bytes = std::get_if<QByteArray>(&value->storage()))
+            most += static_cast<std::size_t>(bytes->size());
+    }
+    std::uint32_t offset = 0;
+    char* const begin = allocate(most, offset);
+    char* p = begin;
     for (const vb::Variant* value : values) {
         struct Encoder {
-            std::string& arena;
+            char*& p;
             QStringEncoder& utf8;
-            void operator()(vb::Null) const { arena += kNull; }
+            void operator()(vb::Null) const { *p++ = kNull; }
             void operator()(std::int64_t v) const {
-                arena += kInteger;
-                put(arena, &v, sizeof v);
+                *p++ = kInteger;
+                put(p, v);
             }
             void operator()(double v) const {
-                arena += kReal;
-                put(arena, &v, sizeof v);
+                *p++ = kReal;
+                put(p, v);
             }
             void operator()(const QString& v) const {
-                // Encoded straight into the arena, with the length patched in after.
-                const std::size_t head = arena.size();
-                arena.resize(head + 1 + sizeof(std::uint32_t) + static_cast<std::size_t>(utf8.requiredSpace(v.size())));
-                char* const begin = arena.data() + head + 1 + sizeof(std::uint32_t);
-                char* const end = utf8.appendToBuffer(begin, v);
-                const auto length = static_cast<std::uint32_t>(end - begin);
-                arena[head] = kText;
-                std::memcpy(arena.data() + head + 1, &length, sizeof length);
-                arena.resize(head + 1 + sizeof length + length);
+                *p++ = kText;
+                char* const length = p;
+                p += sizeof(std::uint32_t);
+                char* const end = utf8.appendToBuffer(p, v);
+                char* at = length;
+                put(at, static_cast<std::uint32_t>(end - p));
+                p = end;
             }
             void operator()(const QByteArray& v) const {
-                arena += kBlob;
-                const auto length = static_cast<std::uint32_t>(v.size());
-                put(arena, &length, sizeof length);
-                arena.append(v.constData(), static_cast<std::size_t>(v.size()));
+                *p++ = kBlob;
+                put(p, static_cast<std::uint32_t>(v.size()));
+                std::memcpy(p, v.constData(), static_cast<std::size_t>(v.size()));
+                p += v.size();
             }
         };
-        std::visit(Encoder{arena_, utf8_}, value->storage());
+        std::visit(Encoder{p, utf8_}, value->storage());
     }
+    if (used_ < kChunk)
+        used_ -= most - static_cast<std::size_t>(p - begin);
+    entries_.push_back({rowid, offset, static_cast<std::uint16_t>(statement - 1),
+                        static_cast<std::uint16_t>(values.size())});
     g_held.fetch_add(1, std::memory_order_relaxed);
 }
 
-void PendingWrites::arrange() {
-    std::stable_sort(entries_.begin(), entries_.end(),
-                     [](const Entry& a, const Entry& b) { return a.rowid < b.rowid; });
+void PendingWrites::arrange(bool descending) {
+    // In place, without the buffer a stable sort takes: the offsets keep the
+    // order of submission within a row.
+    std::sort(entries_.begin(), entries_.end(), [descending](const Entry& a, const Entry& b) {
+        if (a.rowid != b.rowid)
+            return descending ? a.rowid > b.rowid : a.rowid < b.rowid;
+        return a.offset < b.offset;
+    });
     // Keep an update unless the next one writes the same fields of the same row.
     std::size_t kept = 0;
     for (std::size_t i = 0; i < entries_.size(); ++i) {
@@ -101,7 +137,7 @@ void PendingWrites::arrange() {
 
 int PendingWrites::bind(std::size_t i, sqlite3_stmt* stmt) const {
     const Entry& e = entries_[i];
-    const char* p = arena_.data() + e.offset;
+    const char* p = at(e.offset);
     for (int n = 1; n <= e.count; ++n) {
         int rc = SQLITE_OK;
         switch (*p++) {
@@ -146,7 +182,10 @@ void PendingWrites::dropApplied(std::size_t n) {
 void PendingWrites::clear() {
     statements_.clear();
     entries_ = {};
-    arena_ = {};
+    chunks_.clear();
+    chunks_.shrink_to_fit();
+    used_ = kChunk;
+    arenaBytes_ = 0;
 }
 
 } // namespace dao::detail

@@ -17,7 +17,8 @@
 
 #include <cstddef>
 #include <cstdint>
-#include <string>
+#include <deque>
+#include <memory>
 #include <vector>
 
 namespace dao::detail {
@@ -34,13 +35,13 @@ public:
 
     bool empty() const { return entries_.empty(); }
     std::size_t size() const { return entries_.size(); }
-    std::size_t bytes() const { return entries_.capacity() * sizeof(Entry) + arena_.capacity(); }
+    std::size_t bytes() const { return entries_.size() * sizeof(Entry) + arenaBytes_; }
 
-    // Puts the updates in rowid order (the order of submission within a row)
-    // and leaves out each one that a later update of the same row and the
-    // same fields makes moot. Then update i, from 0 to size(), is the i-th
-    // to apply.
-    void arrange();
+    // Puts the updates in rowid order, ascending or descending (the order of
+    // submission within a row), and leaves out each one that a later update
+    // of the same row and the same fields makes moot. Then update i, from 0
+    // to size(), is the i-th to apply.
+    void arrange(bool descending = false);
     const QByteArray& sql(std::size_t i) const { return statements_[entries_[i].statement]; }
     // Binds the values of update i and its rowid to stmt; returns the first
     // failing SQLite result code, or SQLITE_OK.
@@ -52,13 +53,26 @@ public:
 private:
     struct Entry {
         std::int64_t rowid;
-        std::uint32_t offset;    // of the values in arena_
+        std::uint32_t offset;    // of the values: chunk << kChunkBits | place; grows with each add
         std::uint16_t statement; // index into statements_
         std::uint16_t count;     // values
     };
+    static constexpr unsigned kChunkBits = 20;
+    static constexpr std::size_t kChunk = std::size_t{1} << kChunkBits;
+
+    // Room for n bytes that stay where they are; sets `offset` to their place.
+    char* allocate(std::size_t n, std::uint32_t& offset);
+    const char* at(std::uint32_t offset) const {
+        return chunks_[offset >> kChunkBits].get() + (offset & (kChunk - 1));
+    }
+
     std::vector<QByteArray> statements_;
-    std::vector<Entry> entries_;
-    std::string arena_; // tagged values, back to back
+    // Both grow in pieces: on a large run these are the biggest buffers, and
+    // a contiguous one would briefly need twice its size each time it grows.
+    std::deque<Entry> entries_;
+    std::vector<std::unique_ptr<char[]>> chunks_; // tagged values, back to back
+    std::size_t used_ = kChunk;                   // of the last chunk
+    std::size_t arenaBytes_ = 0;
     QStringEncoder utf8_{QStringEncoder::Utf8, QStringEncoder::Flag::Stateless};
 };
 

@@ -202,6 +202,10 @@ std::vector<HoldRule> findHoldRules(Connection& connection, const TableInfo& tab
 } // namespace
 
 std::unique_ptr<RecordsetImpl> RecordsetImpl::open(std::shared_ptr<Connection> connection, const QString& sql) {
+    // Another connection's commit since our last look may have changed the
+    // rows or the schema; while we write, nobody else can.
+    if (!connection->writing())
+        connection->observeOthers();
     std::shared_ptr<ShapeCache>& cache = connection->shapeCache();
     if (!cache)
         cache = std::make_shared<ShapeCache>();
@@ -297,10 +301,6 @@ void RecordsetImpl::openKeyset(std::shared_ptr<const KeysetShape> shape,
                       .arg(s.key->name, s.table->name, number, connection_->path()));
     }
 
-    // Another connection's commit since our last look may have changed the
-    // rows; while we write, nobody else can.
-    if (!connection_->writing())
-        connection_->observeOthers();
     keysEpoch_ = connection_->epoch();
 
     if (numeric) {

@@ -71,6 +71,28 @@ TEST_F(HeldUpdateTest, UpdatesReachTheFileWithinTheBoundWhileTheDatabaseStaysOpe
     EXPECT_EQ(QDir(dir.path()).entryList(QDir::Files | QDir::Hidden), QStringList{"db.mdb"});
 }
 
+TEST_F(HeldUpdateTest, ATransactionWithAJournalOfManyPagesCommitsWhole) {
+    // Values that grow each row: pages split, and the journal takes far more
+    // than the largest single write the file layer allows.
+    const QString old = QStringLiteral("old-") + QString(100, u'x');
+    rows(3000, kStandardTable, old);
+    const QByteArray before = fileBytes(path());
+    const QString longer(300, u'長');
+    {
+        const dao::DatabasePtr db = open(path());
+        for (int n = 3000; n >= 1; n -= 3)
+            setSecond(row(db, n), vb::Variant(longer + QString::number(n)));
+        db->Close();
+    }
+    EXPECT_GT(fileBytes(path()).size(), before.size() + 500 * 1024);
+    EXPECT_EQ(stored(QStringLiteral("PRAGMA integrity_check")), QStringList{"ok"});
+    const QStringList values = stored();
+    ASSERT_EQ(values.size(), 3000);
+    for (int n = 1; n <= 3000; ++n)
+        ASSERT_EQ(values[n - 1], (3000 - n) % 3 == 0 ? longer + QString::number(n) : old) << n;
+    EXPECT_FALSE(QFile::exists(path() + QStringLiteral("-journal")));
+}
+
 TEST_F(HeldUpdateTest, EveryKindOfReadSeesHeldUpdates) {
     rows(10);
     const dao::DatabasePtr db = open(path());
@@ -144,6 +166,23 @@ TEST_F(HeldUpdateTest, AnUpdateThatCouldFailIsMadeAtOnceAndFailsThere) {
         EXPECT_EQ(stored(), QStringList({"ok1", "ok2", "old3", "ok4"}));
         EXPECT_EQ(stored(QStringLiteral("PRAGMA integrity_check")), QStringList{"ok"});
     }
+}
+
+TEST_F(HeldUpdateTest, ATriggerAnotherConnectionAddsIsHonouredAtOnce) {
+    rows(6);
+    const dao::DatabasePtr db = open(path());
+    const dao::RecordsetPtr early = row(db, 5); // opened before the trigger exists
+    setSecond(row(db, 1), vb::Variant(u"one"));
+    setSecond(row(db, 2), vb::Variant(u"two")); // held: nothing can refuse it yet
+    // An error leaving the engine commits, so the other connection gets its turn.
+    EXPECT_EQ(raised([&] { db->OpenRecordset(QStringLiteral(u"SELECT * FROM 無い表")); }).number(), kTableNotFound);
+    RawDb(path(), kKey).exec(QStringLiteral(u"CREATE TRIGGER refuse BEFORE UPDATE ON 棟マスタ WHEN new.中学校区 = 'bad' "
+                                            u"BEGIN SELECT RAISE(ABORT, 'refused'); END"));
+    setSecond(row(db, 3), vb::Variant(u"three"));
+    EXPECT_EQ(raised([&] { setSecond(row(db, 4), vb::Variant(u"bad")); }).number(), kDatabaseError);
+    EXPECT_EQ(raised([&] { setSecond(early, vb::Variant(u"bad")); }).number(), kDatabaseError);
+    db->Close();
+    EXPECT_EQ(stored(), QStringList({"one", "two", "three", "old", "old", "old"}));
 }
 
 TEST_F(HeldUpdateTest, RowsAnotherConnectionChangedBeforeOurWritesAreCheckedAgain) {

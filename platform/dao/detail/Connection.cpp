@@ -336,8 +336,40 @@ void Connection::aboutToWrite(const TableInfo& table, const Column& column) {
     ++writeCount_;
 }
 
+namespace {
+
+// Held updates go to the timer thread in batches of at least this many.
+constexpr std::size_t kBatch = 2048;
+// The page cache of a file being written (beginWrite), and the largest file
+// whose held updates go in batches: while the whole file stays cached, a
+// batch finds the pages it needs in memory whatever the order; a larger file
+// is better served by one sorted pass at the commit, which reads each page
+// once.
+constexpr std::int64_t kWriteCacheKiB = 48 * 1024;
+constexpr std::uintmax_t kBatchedFileBytes = std::uintmax_t{kWriteCacheKiB} * 1024 / 4 * 3;
+
+// Steps each update of `writes` in order; the first failure's result code
+// and how many were applied before it.
+std::pair<int, std::size_t> stepAll(const PendingWrites& writes, const std::vector<sqlite3_stmt*>& statements) {
+    for (std::size_t i = 0; i < writes.size(); ++i) {
+        sqlite3_stmt* stmt = statements[writes.statementOf(i)];
+        int rc = writes.bind(i, stmt);
+        if (rc == SQLITE_OK)
+            rc = sqlite3_step(stmt);
+        sqlite3_reset(stmt);
+        sqlite3_clear_bindings(stmt);
+        if (rc != SQLITE_DONE)
+            return {rc, i};
+    }
+    return {SQLITE_OK, writes.size()};
+}
+
+} // namespace
+
 void Connection::hold(const QByteArray& sql, std::int64_t rowid, const std::vector<const vb::Variant*>& values) {
     held_.add(sql, rowid, values);
+    if (inBatches_ && held_.size() == kBatch)
+        wake_.notify_all();
     // Memory stays bounded: past this the updates go into the transaction now.
     constexpr std::size_t kHeldBudget = 32u << 20;
     if (held_.bytes() > kHeldBudget)
@@ -345,61 +377,123 @@ void Connection::hold(const QByteArray& sql, std::int64_t rowid, const std::vect
 }
 
 void Connection::flushHeld() {
-    if (held_.empty() || flushing_)
+    if (flushing_)
         return;
     if (const int rc = applyHeld(); rc != SQLITE_OK)
         fail(rc, Op::Write);
 }
 
+void Connection::settle() noexcept {
+    while (applyingNow_)
+        settled_.wait(mutex_); // the caller holds mutex_
+}
+
+int Connection::statementsFor(const PendingWrites& writes, std::vector<sqlite3_stmt*>& out) {
+    out.clear();
+    for (const QByteArray& sql : writes.statements()) {
+        auto it = statements_.find(sql);
+        if (it == statements_.end()) {
+            sqlite3_stmt* raw = nullptr;
+            const int rc = sqlite3_prepare_v2(db_.get(), sql.constData(), static_cast<int>(sql.size()), &raw, nullptr);
+            Statement statement(raw);
+            if (rc != SQLITE_OK)
+                return rc;
+            it = statements_.emplace(sql, std::move(statement)).first;
+        }
+        out.push_back(it->second.get());
+    }
+    return SQLITE_OK;
+}
+
+int Connection::applyArranged(PendingWrites& writes) {
+    if (writes.empty())
+        return SQLITE_OK;
+    std::vector<sqlite3_stmt*> statements;
+    int rc = statementsFor(writes, statements);
+    std::size_t applied = 0;
+    if (rc == SQLITE_OK)
+        std::tie(rc, applied) = stepAll(writes, statements);
+    if (rc == SQLITE_OK)
+        writes.clear();
+    else
+        writes.dropApplied(applied); // kept for another try, as a failed commit keeps its transaction
+    return rc;
+}
+
 int Connection::applyHeld() noexcept {
-    if (held_.empty() || flushing_)
+    if (flushing_)
+        return SQLITE_OK;
+    settle();
+    if (held_.empty() && applying_.empty())
         return SQLITE_OK;
     if (!pending()) {
-        held_.clear(); // the transaction they belonged to was rolled back
+        // The transaction they belonged to was rolled back.
+        applying_.clear();
+        held_.clear();
         return SQLITE_OK;
     }
     flushing_ = true;
     int rc = SQLITE_OK;
-    std::size_t applied = 0;
     try {
-        // Each pass runs the other way: the pages the last one (or the scan
-        // that built a lookup) touched last are the ones still cached, so on
-        // a file larger than the cache they are the ones to start with.
-        held_.arrange(descendingPass_);
-        descendingPass_ = !descendingPass_;
-        sqlite3_stmt* stmt = nullptr;
-        for (; applied < held_.size(); ++applied) {
-            const QByteArray& sql = held_.sql(applied);
-            if (applied == 0 || &sql != &held_.sql(applied - 1)) {
-                auto it = statements_.find(sql);
-                if (it == statements_.end()) {
-                    sqlite3_stmt* raw = nullptr;
-                    rc = sqlite3_prepare_v2(db_.get(), sql.constData(), static_cast<int>(sql.size()), &raw, nullptr);
-                    Statement statement(raw);
-                    if (rc != SQLITE_OK)
-                        break;
-                    it = statements_.emplace(sql, std::move(statement)).first;
-                }
-                stmt = it->second.get();
-            }
-            rc = held_.bind(applied, stmt);
-            if (rc == SQLITE_OK)
-                rc = sqlite3_step(stmt);
-            sqlite3_reset(stmt);
-            sqlite3_clear_bindings(stmt);
-            if (rc != SQLITE_DONE)
-                break;
-            rc = SQLITE_OK;
+        // What a batch left unapplied came first.
+        rc = applyArranged(applying_);
+        if (rc == SQLITE_OK && !held_.empty()) {
+            // Each pass runs the other way: the pages the last one (or the
+            // scan that built a lookup) touched last are the ones still
+            // cached, so on a file larger than the cache they are the ones
+            // to start with.
+            held_.arrange(descendingPass_);
+            descendingPass_ = !descendingPass_;
+            rc = applyArranged(held_);
         }
     } catch (const std::bad_alloc&) {
         rc = SQLITE_NOMEM;
     }
     flushing_ = false;
-    if (rc == SQLITE_OK || !pending())
-        held_.clear(); // applied, or lost with the transaction SQLite rolled back
-    else
-        held_.dropApplied(applied); // kept for another try, as a failed commit keeps its transaction
+    if (rc != SQLITE_OK && !pending()) {
+        applying_.clear(); // lost with the transaction SQLite rolled back
+        held_.clear();
+    }
     return rc;
+}
+
+bool Connection::batchReady() const {
+    return inBatches_ && held_.size() >= kBatch && applying_.empty() && !flushing_ && !deferred_ && pending();
+}
+
+void Connection::applyBatch(std::unique_lock<std::mutex>& lock) noexcept {
+    // The caller goes on meanwhile: holding more updates, opening recordsets
+    // from a lookup, none of which touches the handle; whatever would, waits.
+    std::swap(applying_, held_);
+    int rc = SQLITE_OK;
+    std::size_t applied = 0;
+    try {
+        std::vector<sqlite3_stmt*> statements;
+        rc = statementsFor(applying_, statements);
+        if (rc == SQLITE_OK) {
+            applyingNow_ = true;
+            lock.unlock();
+            applying_.arrange();
+            std::tie(rc, applied) = stepAll(applying_, statements);
+        }
+    } catch (const std::bad_alloc&) {
+        rc = SQLITE_NOMEM;
+    }
+    if (!lock.owns_lock())
+        lock.lock();
+    applyingNow_ = false;
+    if (rc == SQLITE_OK) {
+        applying_.clear();
+    } else {
+        if (pending()) {
+            applying_.dropApplied(applied); // tried again before the held ones
+        } else {
+            applying_.clear();
+            held_.clear();
+        }
+        defer(rc); // raised at the next call
+    }
+    settled_.notify_all();
 }
 
 Connection::Clock::duration Connection::commitDelay() const {
@@ -423,9 +517,13 @@ void Connection::beginWrite() {
         // Updates come in random order and are applied in passes over the
         // file: the more of it stays cached between passes, the fewer pages
         // are read and decrypted again.
-        check(sqlite3_exec(db_.get(), "PRAGMA cache_size = -49152", nullptr, nullptr, nullptr), Op::Write);
+        const QByteArray pragma = "PRAGMA cache_size = -" + QByteArray::number(kWriteCacheKiB);
+        check(sqlite3_exec(db_.get(), pragma.constData(), nullptr, nullptr, nullptr), Op::Write);
         writeCache_ = true;
     }
+    std::error_code ec;
+    const std::uintmax_t size = fs::file_size(fs::path(path_.toStdString()), ec);
+    inBatches_ = !ec && size <= kBatchedFileBytes;
     commitDue_ = Clock::now() + commitDelay();
     observeOthers(); // from here until the commit nobody else can change the file
     if (!timer_.joinable())
@@ -468,12 +566,17 @@ void Connection::defer(int rc) noexcept {
 void Connection::timerLoop(std::stop_token stop) {
     std::unique_lock lock(mutex_);
     while (!stop.stop_requested()) {
+        if (batchReady()) {
+            applyBatch(lock);
+            continue;
+        }
         if (!commitDue_) {
-            wake_.wait(lock, stop, [this] { return commitDue_.has_value(); });
+            wake_.wait(lock, stop, [this] { return commitDue_.has_value() || batchReady(); });
             continue;
         }
         const Clock::time_point due = *commitDue_;
-        if (wake_.wait_until(lock, stop, due, [&] { return commitDue_ != due; }) || stop.stop_requested())
+        if (wake_.wait_until(lock, stop, due, [&] { return commitDue_ != due || batchReady(); }) ||
+            stop.stop_requested())
             continue;
         if (!pending()) {
             commitDue_.reset();
@@ -501,6 +604,7 @@ void Connection::stopTimer() noexcept {
 
 void Connection::closeLocked() noexcept {
     held_.clear();
+    applying_.clear();
     shapeCache_.reset();
     dataVersion_.reset();
     statements_.clear();

@@ -4,7 +4,9 @@
 //
 // Every use from the API goes through run(), which holds the connection's
 // mutex; the commit timer takes the same mutex, so the handle is never used by
-// two threads at once.
+// two threads at once. The one exception: the timer thread may apply a batch
+// of held updates without the mutex (see applyBatch), and then everything
+// that uses the handle first waits for it (settle).
 #include "platform/dao/detail/KeyLookup.h"
 #include "platform/dao/detail/PendingWrites.h"
 #include "platform/dao/detail/Sqlite.h"
@@ -146,7 +148,9 @@ private:
     Connection(QString path, bool readOnly);
     void connect(const std::optional<QString>& password, bool exclusive);
     void enter();
-    bool pending() const { return db_ && !sqlite3_get_autocommit(db_.get()); }
+    // A batch in flight belongs to an open transaction (and the handle is not
+    // ours to ask meanwhile).
+    bool pending() const { return applyingNow_ || (db_ && !sqlite3_get_autocommit(db_.get())); }
     int commitLocked();
     void commitQuietly() noexcept;
     void defer(int rc) noexcept;
@@ -154,6 +158,11 @@ private:
     void stopTimer() noexcept;
     void timerLoop(std::stop_token stop);
     int applyHeld() noexcept; // the first failure's result code, or SQLITE_OK
+    int applyArranged(PendingWrites& writes);
+    int statementsFor(const PendingWrites& writes, std::vector<sqlite3_stmt*>& out);
+    bool batchReady() const;
+    void applyBatch(std::unique_lock<std::mutex>& lock) noexcept;
+    void settle() noexcept;
     Clock::duration commitDelay() const;
     bool systemErrorIs(std::initializer_list<int> numbers) const; // the OS error behind the last failure
     bool folderTakesNewFiles() const;                              // whether a journal could be created beside the file
@@ -178,6 +187,13 @@ private:
     std::uint64_t epoch_ = 0;
     std::uint64_t writeCount_ = 0;
     PendingWrites held_;
+    // Held updates taken by the timer thread: while applyingNow_, it applies
+    // them without the mutex; after a failure, the ones not applied, which go
+    // before held_.
+    PendingWrites applying_;
+    bool applyingNow_ = false;
+    bool inBatches_ = false; // this transaction's held updates go in batches
+    std::condition_variable_any settled_;
     bool flushing_ = false;
     bool wroteInTransaction_ = false;
     bool descendingPass_ = true; // the direction of the next pass of held updates

@@ -42,7 +42,7 @@ char* PendingWrites::allocate(std::size_t n, std::uint32_t& offset) {
             throw std::length_error("too many held updates");
         // A value larger than a chunk gets one of its own.
         const std::size_t size = std::max(n, kChunk);
-        chunks_.push_back(std::make_unique<char[]>(size));
+        chunks_.push_back(std::make_unique_for_overwrite<char[]>(size)); // pages are touched as they fill
         arenaBytes_ += size;
         used_ = 0;
     }

@@ -43,6 +43,9 @@ public:
     // to size(), is the i-th to apply.
     void arrange(bool descending = false);
     const QByteArray& sql(std::size_t i) const { return statements_[entries_[i].statement]; }
+    // The distinct statements, and which of them update i uses.
+    const std::vector<QByteArray>& statements() const { return statements_; }
+    std::size_t statementOf(std::size_t i) const { return entries_[i].statement; }
     // Binds the values of update i and its rowid to stmt; returns the first
     // failing SQLite result code, or SQLITE_OK.
     int bind(std::size_t i, sqlite3_stmt* stmt) const;

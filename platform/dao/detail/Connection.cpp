@@ -338,15 +338,13 @@ void Connection::aboutToWrite(const TableInfo& table, const Column& column) {
 
 namespace {
 
-// Held updates go to the timer thread in batches of at least this many.
-constexpr std::size_t kBatch = 2048;
-// The page cache of a file being written (beginWrite), and the largest file
-// whose held updates go in batches: while the whole file stays cached, a
-// batch finds the pages it needs in memory whatever the order; a larger file
-// is better served by one sorted pass at the commit, which reads each page
-// once.
+// Held updates go to the timer thread in batches of at least this many; a
+// batch takes all that are held, so batches grow when the caller is faster.
+constexpr std::size_t kBatch = 256;
+// The page cache of a file being written (beginWrite).
 constexpr std::int64_t kWriteCacheKiB = 48 * 1024;
-constexpr std::uintmax_t kBatchedFileBytes = std::uintmax_t{kWriteCacheKiB} * 1024 / 4 * 3;
+
+std::atomic<std::uint64_t> g_batched{0};
 
 // Steps each update of `writes` in order; the first failure's result code
 // and how many were applied before it.
@@ -366,9 +364,13 @@ std::pair<int, std::size_t> stepAll(const PendingWrites& writes, const std::vect
 
 } // namespace
 
+std::uint64_t updatesAppliedInBatches() {
+    return g_batched.load();
+}
+
 void Connection::hold(const QByteArray& sql, std::int64_t rowid, const std::vector<const vb::Variant*>& values) {
     held_.add(sql, rowid, values);
-    if (inBatches_ && held_.size() == kBatch)
+    if (held_.size() == kBatch)
         wake_.notify_all();
     // Memory stays bounded: past this the updates go into the transaction now.
     constexpr std::size_t kHeldBudget = 32u << 20;
@@ -458,7 +460,7 @@ int Connection::applyHeld() noexcept {
 }
 
 bool Connection::batchReady() const {
-    return inBatches_ && held_.size() >= kBatch && applying_.empty() && !flushing_ && !deferred_ && pending();
+    return held_.size() >= kBatch && applying_.empty() && !flushing_ && !deferred_ && pending();
 }
 
 void Connection::applyBatch(std::unique_lock<std::mutex>& lock) noexcept {
@@ -475,6 +477,7 @@ void Connection::applyBatch(std::unique_lock<std::mutex>& lock) noexcept {
             lock.unlock();
             applying_.arrange();
             std::tie(rc, applied) = stepAll(applying_, statements);
+            g_batched.fetch_add(applied, std::memory_order_relaxed);
         }
     } catch (const std::bad_alloc&) {
         rc = SQLITE_NOMEM;
@@ -521,9 +524,6 @@ void Connection::beginWrite() {
         check(sqlite3_exec(db_.get(), pragma.constData(), nullptr, nullptr, nullptr), Op::Write);
         writeCache_ = true;
     }
-    std::error_code ec;
-    const std::uintmax_t size = fs::file_size(fs::path(path_.toStdString()), ec);
-    inBatches_ = !ec && size <= kBatchedFileBytes;
     commitDue_ = Clock::now() + commitDelay();
     observeOthers(); // from here until the commit nobody else can change the file
     if (!timer_.joinable())
@@ -534,6 +534,8 @@ void Connection::beginWrite() {
 int Connection::commitLocked() {
     const Clock::time_point start = Clock::now();
     int rc = applyHeld();
+    if (rc == SQLITE_OK && !pending())
+        return rc; // a batch failed and SQLite rolled back; its error is deferred
     if (rc == SQLITE_OK)
         rc = sqlite3_exec(db_.get(), "COMMIT", nullptr, nullptr, nullptr);
     if (rc == SQLITE_OK)
@@ -620,6 +622,7 @@ void Connection::close() {
     std::unique_lock lock(mutex_);
     if (!db_)
         vb::raise(err::kObjectInvalid, QCoreApplication::translate("dao", "Object invalid or no longer set."));
+    settle(); // a batch in flight may yet fail
     std::optional<vb::RuntimeError> failure = std::exchange(deferred_, std::nullopt);
     if (pending()) {
         const int rc = commitLocked();

@@ -44,6 +44,10 @@ std::chrono::milliseconds busyTimeout();
 inline constexpr std::chrono::milliseconds kCommitDelay{1000};
 inline constexpr int kCommitDelayFactor = 10;
 
+// How many held updates this process has applied in batches on a commit
+// timer's thread: lets tests tell that the batches happen.
+std::uint64_t updatesAppliedInBatches();
+
 // The password of a connect text such as ";pwd=secret" (key names are
 // case-insensitive; the value is taken verbatim), or nothing when absent.
 std::optional<QString> passwordFromConnect(const QString& connect);
@@ -192,7 +196,6 @@ private:
     // before held_.
     PendingWrites applying_;
     bool applyingNow_ = false;
-    bool inBatches_ = false; // this transaction's held updates go in batches
     std::condition_variable_any settled_;
     bool flushing_ = false;
     bool wroteInTransaction_ = false;

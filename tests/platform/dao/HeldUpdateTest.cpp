@@ -93,6 +93,39 @@ TEST_F(HeldUpdateTest, ATransactionWithAJournalOfManyPagesCommitsWhole) {
     EXPECT_FALSE(QFile::exists(path() + QStringLiteral("-journal")));
 }
 
+TEST_F(HeldUpdateTest, BatchesAppliedWhileTheCallerGoesOnAreSeenByEveryRead) {
+    rows(3000, kStandardTable, QStringLiteral("old%1"));
+    const std::uint64_t batched = dao::detail::updatesAppliedInBatches();
+    const dao::DatabasePtr db = open(path());
+    const auto countNew = [&db] {
+        const dao::RecordsetPtr rs =
+            db->OpenRecordset(QStringLiteral(u"SELECT count(*) AS n FROM 棟マスタ WHERE 中学校区 LIKE 'new%'"));
+        return rs->Fields()->Item(QStringLiteral("n"))->Value().toText().toInt();
+    };
+    QStringList expected = stored();
+    int newRows = 0;
+    for (int n = 3000; n >= 1; --n) {
+        setSecond(row(db, n), vb::Variant(QStringLiteral("new%1").arg(n)));
+        expected[n - 1] = QStringLiteral("new%1").arg(n);
+        ++newRows;
+        if (n % 7 == 0 && n + 3 <= 3000) {
+            // A second update of a row updated earlier, likely in another batch: it must win.
+            setSecond(row(db, n + 3), vb::Variant(QStringLiteral("twice%1").arg(n + 3)));
+            expected[n + 2] = QStringLiteral("twice%1").arg(n + 3);
+            --newRows;
+        }
+        if (n % 500 == 0) {
+            // Now and then time for the batches to run: the read comes mid-batch or after.
+            QThread::msleep(n % 1000 == 0 ? 20 : 0);
+            EXPECT_EQ(countNew(), newRows) << n;
+        }
+    }
+    db->Close();
+    EXPECT_GT(dao::detail::updatesAppliedInBatches() - batched, 0u);
+    EXPECT_EQ(stored(), expected);
+    EXPECT_EQ(stored(QStringLiteral("PRAGMA integrity_check")), QStringList{"ok"});
+}
+
 TEST_F(HeldUpdateTest, EveryKindOfReadSeesHeldUpdates) {
     rows(10);
     const dao::DatabasePtr db = open(path());

@@ -2,9 +2,10 @@
 // Updates accepted by Recordset::Update but not yet handed to SQLite. A run
 // updates rows in the order of the source, which is random in the target:
 // applied one by one, every update is a descent to a random page and every
-// commit rewrites pages scattered over the whole file. Held here and applied
-// in rowid order, just before anything reads the file and before each commit,
-// they make one sequential pass instead.
+// commit rewrites pages scattered over the whole file. Held here, they are
+// applied in rowid order: in batches by the commit timer's thread while the
+// caller goes on, and the rest just before anything reads the file and before
+// each commit.
 //
 // Only updates that cannot fail on a constraint are held (the caller checks),
 // so every error an update can raise is still raised by Update itself.

@@ -38,6 +38,14 @@ int flush(File* f) {
     return rc;
 }
 
+// Sends the gathered writes on, then makes the call on the real file.
+template <auto Method, class... Args>
+int flushThen(sqlite3_file* file, Args... args) {
+    if (const int rc = flush(self(file)); rc != SQLITE_OK)
+        return rc;
+    return (realOf(file)->pMethods->*Method)(realOf(file), args...);
+}
+
 int fileClose(sqlite3_file* file) {
     File* f = self(file);
     const int flushed = flush(f);
@@ -50,9 +58,7 @@ int fileClose(sqlite3_file* file) {
 }
 
 int fileRead(sqlite3_file* file, void* out, int amount, sqlite3_int64 offset) {
-    if (const int rc = flush(self(file)); rc != SQLITE_OK)
-        return rc;
-    return realOf(file)->pMethods->xRead(realOf(file), out, amount, offset);
+    return flushThen<&sqlite3_io_methods::xRead>(file, out, amount, offset);
 }
 
 int fileWrite(sqlite3_file* file, const void* data, int amount, sqlite3_int64 offset) {
@@ -74,34 +80,24 @@ int fileWrite(sqlite3_file* file, const void* data, int amount, sqlite3_int64 of
 }
 
 int fileTruncate(sqlite3_file* file, sqlite3_int64 size) {
-    if (const int rc = flush(self(file)); rc != SQLITE_OK)
-        return rc;
-    return realOf(file)->pMethods->xTruncate(realOf(file), size);
+    return flushThen<&sqlite3_io_methods::xTruncate>(file, size);
 }
 
 int fileSync(sqlite3_file* file, int flags) {
-    if (const int rc = flush(self(file)); rc != SQLITE_OK)
-        return rc;
-    return realOf(file)->pMethods->xSync(realOf(file), flags);
+    return flushThen<&sqlite3_io_methods::xSync>(file, flags);
 }
 
 int fileSize(sqlite3_file* file, sqlite3_int64* size) {
-    if (const int rc = flush(self(file)); rc != SQLITE_OK)
-        return rc;
-    return realOf(file)->pMethods->xFileSize(realOf(file), size);
+    return flushThen<&sqlite3_io_methods::xFileSize>(file, size);
 }
 
 // Another process may read the file once a lock is let go.
 int fileLock(sqlite3_file* file, int level) {
-    if (const int rc = flush(self(file)); rc != SQLITE_OK)
-        return rc;
-    return realOf(file)->pMethods->xLock(realOf(file), level);
+    return flushThen<&sqlite3_io_methods::xLock>(file, level);
 }
 
 int fileUnlock(sqlite3_file* file, int level) {
-    if (const int rc = flush(self(file)); rc != SQLITE_OK)
-        return rc;
-    return realOf(file)->pMethods->xUnlock(realOf(file), level);
+    return flushThen<&sqlite3_io_methods::xUnlock>(file, level);
 }
 
 int fileCheckReservedLock(sqlite3_file* file, int* out) {
@@ -109,9 +105,7 @@ int fileCheckReservedLock(sqlite3_file* file, int* out) {
 }
 
 int fileControl(sqlite3_file* file, int op, void* arg) {
-    if (const int rc = flush(self(file)); rc != SQLITE_OK)
-        return rc;
-    return realOf(file)->pMethods->xFileControl(realOf(file), op, arg);
+    return flushThen<&sqlite3_io_methods::xFileControl>(file, op, arg);
 }
 
 int fileSectorSize(sqlite3_file* file) {

@@ -499,11 +499,16 @@ void Connection::applyBatch(std::unique_lock<std::mutex>& lock) noexcept {
     settled_.notify_all();
 }
 
-Connection::Clock::duration Connection::commitDelay() const {
+std::chrono::steady_clock::duration commitStartAfter(std::chrono::steady_clock::duration previousCommit) {
     // The previous commit's duration stands for this one's: starting that
     // much earlier, the updates are in the file when the delay is up.
-    const Clock::duration delay = std::max<Clock::duration>(kCommitDelay, kCommitDelayFactor * lastCommit_);
-    return delay - std::min(lastCommit_, delay / 2);
+    using Duration = std::chrono::steady_clock::duration;
+    const Duration delay = std::max<Duration>(kCommitDelay, kCommitDelayFactor * previousCommit);
+    return delay - std::min(previousCommit, delay / 2);
+}
+
+Connection::Clock::duration Connection::commitDelay() const {
+    return commitStartAfter(lastCommit_);
 }
 
 void Connection::beginWrite() {

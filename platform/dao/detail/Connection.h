@@ -43,6 +43,9 @@ std::chrono::milliseconds busyTimeout();
 // on a large file commits take no more than about a tenth of a run.
 inline constexpr std::chrono::milliseconds kCommitDelay{1000};
 inline constexpr int kCommitDelayFactor = 10;
+// How long after the first update of a transaction its commit starts, given
+// how long the previous commit took.
+std::chrono::steady_clock::duration commitStartAfter(std::chrono::steady_clock::duration previousCommit);
 
 // How many held updates this process has applied in batches on a commit
 // timer's thread: lets tests tell that the batches happen.

@@ -71,6 +71,22 @@ TEST_F(HeldUpdateTest, UpdatesReachTheFileWithinTheBoundWhileTheDatabaseStaysOpe
     EXPECT_EQ(QDir(dir.path()).entryList(QDir::Files | QDir::Hidden), QStringList{"db.mdb"});
 }
 
+TEST(CommitCadence, AnUpdateIsInTheFileWithinASecondOrTenTimesThePreviousCommit) {
+    // previous commit, the longest an update may wait for the file
+    const struct {
+        std::chrono::milliseconds previous, bound;
+    } cases[] = {{0ms, 1000ms},     {5ms, 1000ms},     {99ms, 1000ms},     {100ms, 1000ms},
+                 {101ms, 1010ms},   {250ms, 2500ms},   {1000ms, 10000ms},  {4000ms, 40000ms}};
+    for (const auto& c : cases) {
+        const auto start = dao::detail::commitStartAfter(c.previous);
+        // A commit taking as long as the previous one ends by the bound...
+        EXPECT_LE(start + c.previous, c.bound) << c.previous.count();
+        // ...and does not start much before it: commits stay a tenth of the time.
+        EXPECT_GE(start + c.previous, c.bound - c.bound / 10) << c.previous.count();
+        EXPECT_GE(start, c.bound / 2) << c.previous.count();
+    }
+}
+
 TEST_F(HeldUpdateTest, ATransactionWithAJournalOfManyPagesCommitsWhole) {
     // Values that grow each row: pages split, and the journal takes far more
     // than the largest single write the file layer allows.

@@ -573,18 +573,21 @@ void Connection::defer(int rc) noexcept {
 void Connection::timerLoop(std::stop_token stop) {
     std::unique_lock lock(mutex_);
     while (!stop.stop_requested()) {
-        if (batchReady()) {
-            applyBatch(lock);
+        // A commit that is due goes first: while updates keep coming there is
+        // always another batch ready, and the bound must hold all the same.
+        if (!commitDue_ || Clock::now() < *commitDue_) {
+            if (batchReady()) {
+                applyBatch(lock);
+                continue;
+            }
+            if (!commitDue_) {
+                wake_.wait(lock, stop, [this] { return commitDue_.has_value() || batchReady(); });
+                continue;
+            }
+            const Clock::time_point due = *commitDue_;
+            wake_.wait_until(lock, stop, due, [&] { return commitDue_ != due || batchReady(); });
             continue;
         }
-        if (!commitDue_) {
-            wake_.wait(lock, stop, [this] { return commitDue_.has_value() || batchReady(); });
-            continue;
-        }
-        const Clock::time_point due = *commitDue_;
-        if (wake_.wait_until(lock, stop, due, [&] { return commitDue_ != due || batchReady(); }) ||
-            stop.stop_requested())
-            continue;
         if (!pending()) {
             commitDue_.reset();
             continue;

@@ -386,6 +386,9 @@ void Connection::flushHeld() {
 }
 
 void Connection::settle() noexcept {
+    // The mutex is free while this waits, so the timer may also commit or
+    // start another batch meanwhile: callers look at the transaction afresh
+    // afterwards, never at what they saw before.
     while (applyingNow_)
         settled_.wait(mutex_); // the caller holds mutex_
 }

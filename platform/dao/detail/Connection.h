@@ -173,6 +173,7 @@ private:
     Clock::duration commitDelay() const;
     bool systemErrorIs(std::initializer_list<int> numbers) const; // the OS error behind the last failure
     bool folderTakesNewFiles() const;                              // whether a journal could be created beside the file
+    bool leadsAnIndex(const TableInfo& table, const Column& column); // the plain query need not scan the table
 
     QString path_;
     bool readOnly_;
@@ -185,6 +186,7 @@ private:
         std::optional<KeyLookup> lookup;
         int opens = 0;         // keyed opens since it was last dropped
         bool tooLarge = false; // over the budget until the file changes
+        bool indexed = false;  // an index (or the primary key) starts with the column
     };
     std::vector<LookupSlot> lookups_; // few: one per column a run looks up
     std::size_t lookupBytes_ = 0;

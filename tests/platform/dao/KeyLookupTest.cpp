@@ -224,5 +224,54 @@ TEST_F(KeyLookupTest, QueriesSharingAShapeButNotALiteralAreStillReadWhole) {
     EXPECT_EQ(ids(db->OpenRecordset(prefix + QStringLiteral("'3'"))), QStringList({"2", "22"}));
 }
 
+TEST(KeyLookupStart, AColumnWithoutAnIndexGetsItsLookupAtTheFirstOpen) {
+    // With an index in front, one open is SQLite's to answer; without, the
+    // plain query would scan the whole table, so that scan builds the lookup.
+    const struct {
+        const char* name;
+        const char* schema;
+        bool indexed;
+    } cases[] = {
+        {"no index", "CREATE TABLE t (k INTEGER, x TEXT, id INTEGER PRIMARY KEY)", false},
+        {"index on the column", "CREATE TABLE t (k INTEGER, x TEXT, id INTEGER PRIMARY KEY); CREATE INDEX i ON t (k)",
+         true},
+        {"column leads a wider index", "CREATE TABLE t (k INTEGER, x TEXT, id INTEGER PRIMARY KEY); "
+                                       "CREATE INDEX i ON t (K, x)",
+         true},
+        {"column second in an index", "CREATE TABLE t (k INTEGER, x TEXT, id INTEGER PRIMARY KEY); "
+                                      "CREATE INDEX i ON t (x, k)",
+         false},
+        {"column is the rowid", "CREATE TABLE t (x TEXT, k INTEGER PRIMARY KEY)", true},
+        {"column leads the primary key", "CREATE TABLE t (k INTEGER, x TEXT, PRIMARY KEY (k, x))", true},
+        {"column second in the primary key", "CREATE TABLE t (x TEXT, k INTEGER, PRIMARY KEY (x, k))", false},
+    };
+    for (const auto& c : cases) {
+        QTemporaryDir dir;
+        const QString file = dir.filePath(QStringLiteral("t.mdb"));
+        QString setup = QString::fromUtf8(c.schema) + QLatin1Char(';');
+        for (int n = 1; n <= 30; ++n)
+            setup += QStringLiteral("INSERT OR IGNORE INTO t (k, x) VALUES (%1, 'x%2');").arg(n % 10).arg(n);
+        createDb(file, setup);
+        const dao::DatabasePtr db = dao::DBEngine::create()->Workspaces()->Item(0)->OpenDatabase(
+            file, vb::vbFalse, vb::vbFalse, QStringLiteral(";pwd=") + kKey);
+        const auto count = [&db](int k) {
+            const dao::RecordsetPtr rs = db->OpenRecordset(QStringLiteral("SELECT k, x FROM t WHERE k=%1").arg(k));
+            int rows = 0;
+            for (; !vb::isTrue(rs->Eof()); rs->MoveNext())
+                ++rows;
+            return rows;
+        };
+        const auto plain = [&file](int k) {
+            return RawDb(file, kKey).column(QStringLiteral("SELECT count(*) FROM t WHERE k = %1").arg(k)).value(0).toInt();
+        };
+        const std::uint64_t built = dao::detail::lookupsBuilt();
+        EXPECT_EQ(count(3), plain(3)) << c.name;
+        EXPECT_EQ(dao::detail::lookupsBuilt() - built, c.indexed ? 0u : 1u) << c.name;
+        EXPECT_EQ(count(4), plain(4)) << c.name;
+        EXPECT_EQ(dao::detail::lookupsBuilt() - built, 1u) << c.name;
+        db->Close();
+    }
+}
+
 } // namespace
 } // namespace daotest

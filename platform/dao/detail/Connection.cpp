@@ -283,13 +283,13 @@ void Connection::observeOthers() {
 }
 
 std::optional<std::vector<std::int64_t>> Connection::lookupRows(const TableInfo& table, const Column& column,
+                                                                bool indexed,
                                                                 const std::variant<std::int64_t, double>& number) {
     auto found = std::find_if(lookups_.begin(), lookups_.end(), [&](const LookupSlot& s) {
         return s.column == column.name && s.table == table.name;
     });
     if (found == lookups_.end())
-        found = lookups_.insert(lookups_.end(), LookupSlot{table.name, column.name, std::nullopt, 0, false,
-                                                           leadsAnIndex(table, column)});
+        found = lookups_.insert(lookups_.end(), LookupSlot{table.name, column.name, std::nullopt, 0, false, indexed});
     LookupSlot& slot = *found;
     if (!slot.lookup) {
         // With an index a single query is the plain query's job, and the
@@ -324,38 +324,6 @@ std::optional<std::vector<std::int64_t>> Connection::lookupRows(const TableInfo&
     if (!slot.lookup->find(number, rowids))
         return std::nullopt;
     return rowids;
-}
-
-bool Connection::leadsAnIndex(const TableInfo& table, const Column& column) {
-    const auto same = [&column](const vb::Variant& name) {
-        return name.toText().compare(column.name, Qt::CaseInsensitive) == 0;
-    };
-    {
-        // The first column of the primary key: the rowid itself, or the
-        // first of the key's own index.
-        const Statement info = prepare("PRAGMA table_info(" + table.quotedName + ")", Op::Read);
-        Query columns(*this, info.get(), Op::Read);
-        while (columns.next()) {
-            if (same(columns.value(1)) && columns.int64(5) == 1)
-                return true;
-        }
-    }
-    QStringList indexes;
-    {
-        const Statement list = prepare("PRAGMA index_list(" + table.quotedName + ")", Op::Read);
-        Query rows(*this, list.get(), Op::Read);
-        while (rows.next())
-            indexes << rows.value(1).toText();
-    }
-    for (const QString& index : indexes) {
-        const Statement info = prepare("PRAGMA index_info(" + quoteIdentifier(index) + ")", Op::Read);
-        Query columns(*this, info.get(), Op::Read);
-        while (columns.next()) {
-            if (columns.int64(0) == 0 && same(columns.value(2)))
-                return true;
-        }
-    }
-    return false;
 }
 
 void Connection::aboutToWrite(const TableInfo& table, const Column& column) {

@@ -107,10 +107,10 @@ public:
     void beginWrite();
     // The rowids, in rowid order, of the rows whose `column` (without text
     // affinity) equals `number`, answered from a KeyLookup; nothing when the
-    // plain query must answer: the column has not been asked for often
-    // enough yet to be worth a pass over the table, its lookup would not fit
-    // the budget, or only SQLite can compare the number.
-    std::optional<std::vector<std::int64_t>> lookupRows(const TableInfo& table, const Column& column,
+    // plain query must answer: the column leads an index (`indexed`) and has
+    // been asked for only once, its lookup would not fit the budget, or only
+    // SQLite can compare the number.
+    std::optional<std::vector<std::int64_t>> lookupRows(const TableInfo& table, const Column& column, bool indexed,
                                                         const std::variant<std::int64_t, double>& number);
     // Called before this connection writes a column: lookups and rows read
     // ahead may no longer hold.
@@ -173,7 +173,6 @@ private:
     Clock::duration commitDelay() const;
     bool systemErrorIs(std::initializer_list<int> numbers) const; // the OS error behind the last failure
     bool folderTakesNewFiles() const;                              // whether a journal could be created beside the file
-    bool leadsAnIndex(const TableInfo& table, const Column& column); // the plain query need not scan the table
 
     QString path_;
     bool readOnly_;

@@ -16,6 +16,10 @@ namespace {
 
 constexpr int kReadAhead = 64; // rows read at once
 
+vb::Variant literalValue(const SimpleSelect::Literal& literal) {
+    return std::visit([](const auto& v) { return vb::Variant(v); }, literal);
+}
+
 [[noreturn]] void raiseItemNotFound(const QString& name) {
     vb::raise(err::kItemNotFound, QCoreApplication::translate("dao", "Item not found in this collection: '%1'.").arg(name));
 }
@@ -109,8 +113,8 @@ public:
         entries_.insert(entries_.begin(), Entry{start < 0 ? sql : sql.left(start), start, std::move(shape)});
     }
 
-    // The hold rules of a table, worked out once.
-    std::map<QString, std::vector<HoldRule>> holdRules;
+    // The layout of each table, worked out once.
+    std::map<QString, TableLayout> layouts;
 
 private:
     struct Entry {
@@ -126,26 +130,24 @@ namespace {
 // Which columns of a table can be updated with nothing able to refuse the
 // update: then it may be held and applied later. Anything that might refuse
 // one (a constraint, an index, a trigger, enforced foreign keys) rules the
-// column out; when in doubt, the whole table.
-std::vector<HoldRule> findHoldRules(Connection& connection, const TableInfo& table) {
-    std::vector<HoldRule> rules(table.columns.size(), HoldRule::Always);
-    const auto never = [&] { return std::vector<HoldRule>(table.columns.size(), HoldRule::Never); };
+// column out; when in doubt, the whole table. And which columns an index or
+// the primary key starts with.
+TableLayout readLayout(Connection& connection, const TableInfo& table) {
+    TableLayout layout{std::vector<HoldRule>(table.columns.size(), HoldRule::Always),
+                       std::vector<bool>(table.columns.size(), false)};
+    bool anyRefused = false; // something may refuse an update of any column
     {
         Query foreignKeys(connection, connection.cached("PRAGMA foreign_keys", Op::Read), Op::Read);
-        if (foreignKeys.next() && foreignKeys.int64(0) != 0)
-            return never();
+        anyRefused = anyRefused || (foreignKeys.next() && foreignKeys.int64(0) != 0);
     }
     {
         Query schema(connection,
                      connection.cached("SELECT sql FROM sqlite_master WHERE type = 'table' AND name = ?1", Op::Read),
                      Op::Read);
         schema.bind(1, vb::Variant(table.name));
-        if (!schema.next())
-            return never();
-        const QString sql = schema.value(0).toText().trimmed();
-        if (!sql.startsWith(QLatin1String("CREATE TABLE"), Qt::CaseInsensitive) ||
-            sql.contains(QLatin1String("CHECK"), Qt::CaseInsensitive))
-            return never();
+        const QString sql = schema.next() ? schema.value(0).toText().trimmed() : QString();
+        anyRefused = anyRefused || !sql.startsWith(QLatin1String("CREATE TABLE"), Qt::CaseInsensitive) ||
+                     sql.contains(QLatin1String("CHECK"), Qt::CaseInsensitive);
     }
     {
         Query triggers(connection,
@@ -154,21 +156,24 @@ std::vector<HoldRule> findHoldRules(Connection& connection, const TableInfo& tab
                                          Op::Read),
                        Op::Read);
         triggers.bind(1, vb::Variant(table.name));
-        if (!triggers.next() || triggers.int64(0) != 0)
-            return never();
+        anyRefused = anyRefused || !triggers.next() || triggers.int64(0) != 0;
     }
     {
         const Statement info = connection.prepare("PRAGMA table_info(" + table.quotedName + ")", Op::Read);
         Query columns(connection, info.get(), Op::Read);
         while (columns.next()) {
             const int index = table.columnIndex(columns.value(1).toText());
-            if (index < 0)
-                return never();
-            HoldRule& rule = rules[static_cast<std::size_t>(index)];
+            if (index < 0) {
+                anyRefused = true;
+                continue;
+            }
+            const auto column = static_cast<std::size_t>(index);
             if (columns.int64(5) != 0) // part of the primary key
-                rule = HoldRule::Never;
+                layout.holdRules[column] = HoldRule::Never;
             else if (columns.int64(3) != 0)
-                rule = HoldRule::UnlessNull;
+                layout.holdRules[column] = HoldRule::UnlessNull;
+            if (columns.int64(5) == 1) // the rowid itself, or the first of the key's own index
+                layout.leadsIndex[column] = true;
         }
     }
     QStringList indexes;
@@ -177,7 +182,7 @@ std::vector<HoldRule> findHoldRules(Connection& connection, const TableInfo& tab
         Query rows(connection, list.get(), Op::Read);
         while (rows.next()) {
             if (rows.int64(4) != 0) // partial: its condition may name any column
-                return never();
+                anyRefused = true;
             indexes << rows.value(1).toText();
         }
     }
@@ -187,16 +192,22 @@ std::vector<HoldRule> findHoldRules(Connection& connection, const TableInfo& tab
         while (rows.next()) {
             const std::int64_t cid = rows.int64(1);
             if (cid == -2) // an expression, which may name any column
-                return never();
+                anyRefused = true;
             if (cid < 0)
-                continue; // the rowid
+                continue; // the rowid, or that expression
             const int column = table.columnIndex(rows.value(2).toText());
-            if (column < 0)
-                return never();
-            rules[static_cast<std::size_t>(column)] = HoldRule::Never;
+            if (column < 0) {
+                anyRefused = true;
+                continue;
+            }
+            layout.holdRules[static_cast<std::size_t>(column)] = HoldRule::Never;
+            if (rows.int64(0) == 0)
+                layout.leadsIndex[static_cast<std::size_t>(column)] = true;
         }
     }
-    return rules;
+    if (anyRefused)
+        std::fill(layout.holdRules.begin(), layout.holdRules.end(), HoldRule::Never);
+    return layout;
 }
 
 } // namespace
@@ -251,11 +262,13 @@ std::unique_ptr<RecordsetImpl> RecordsetImpl::open(std::shared_ptr<Connection> c
     const QByteArray& quotedTable = table->quotedName;
     const QByteArray rowid = table->rowidName.toUtf8();
     shape->keysSql = "SELECT " + rowid + " FROM " + quotedTable;
+    std::size_t keyColumn = 0;
     if (select->where) {
         const int index = table->columnIndex(select->where->column);
         if (index < 0)
             raiseItemNotFound(select->where->column);
         shape->key = &table->columns[static_cast<std::size_t>(index)];
+        keyColumn = static_cast<std::size_t>(index);
         shape->keysSql += " WHERE " + shape->key->quotedName + " = ?1";
     }
     shape->keysSql += " ORDER BY " + rowid;
@@ -273,10 +286,12 @@ std::unique_ptr<RecordsetImpl> RecordsetImpl::open(std::shared_ptr<Connection> c
     shape->rowsByListSql = rows + " IN (" + inList + ") ORDER BY " + rowid;
     shape->rowsByRangeSql = rows + " BETWEEN ?1 AND ?2 ORDER BY " + rowid;
 
-    auto rules = cache->holdRules.find(table->name);
-    if (rules == cache->holdRules.end())
-        rules = cache->holdRules.emplace(table->name, findHoldRules(c, *table)).first;
-    shape->holdRules = rules->second;
+    auto layout = cache->layouts.find(table->name);
+    if (layout == cache->layouts.end())
+        layout = cache->layouts.emplace(table->name, readLayout(c, *table)).first;
+    shape->holdRules = layout->second.holdRules;
+    if (shape->key)
+        shape->keyIndexed = layout->second.leadsIndex[keyColumn];
     shape->table = std::move(table);
 
     std::optional<SimpleSelect::Literal> literal;
@@ -293,7 +308,7 @@ void RecordsetImpl::openKeyset(std::shared_ptr<const KeysetShape> shape,
     shape_ = std::move(shape);
     const bool numeric = literal && !std::holds_alternative<QString>(*literal);
     if (s.key && s.key->textAffinity && numeric) {
-        const QString number = std::visit([](const auto& v) { return vb::Variant(v); }, *literal).toText();
+        const QString number = literalValue(*literal).toText();
         vb::raise(err::kCriteriaTypeMismatch,
                   QCoreApplication::translate("dao", "Data type mismatch in criteria expression: the field '%1' "
                                                      "of '%2' holds text but is compared with the number %3. "
@@ -307,7 +322,7 @@ void RecordsetImpl::openKeyset(std::shared_ptr<const KeysetShape> shape,
         const std::variant<std::int64_t, double> number =
             std::holds_alternative<double>(*literal) ? std::variant<std::int64_t, double>(std::get<double>(*literal))
                                                      : std::get<std::int64_t>(*literal);
-        if (std::optional<std::vector<std::int64_t>> rows = connection_->lookupRows(*s.table, *s.key, number)) {
+        if (std::optional<std::vector<std::int64_t>> rows = connection_->lookupRows(*s.table, *s.key, s.keyIndexed, number)) {
             keys_ = std::move(*rows);
             return;
         }
@@ -316,7 +331,7 @@ void RecordsetImpl::openKeyset(std::shared_ptr<const KeysetShape> shape,
     // written query makes.
     Query keys(*connection_, connection_->cached(s.keysSql, Op::Read), Op::Read);
     if (literal)
-        keys.bind(1, std::visit([](const auto& v) { return vb::Variant(v); }, *literal));
+        keys.bind(1, literalValue(*literal));
     while (keys.next())
         keys_.push_back(keys.int64(0));
 }

@@ -24,6 +24,12 @@ namespace dao::detail {
 // (PendingWrites): only when nothing in the table can make it fail.
 enum class HoldRule : char { Never, Always, UnlessNull };
 
+// What a table's schema says about its columns, read once per table.
+struct TableLayout {
+    std::vector<HoldRule> holdRules; // per table column
+    std::vector<bool> leadsIndex;    // an index or the primary key starts with the column
+};
+
 // What every recordset of one editable query shape shares. Worked out at the
 // shape's first open and kept by the connection (ShapeCache), so later opens
 // that differ only in the literal read nothing of the text but the literal.
@@ -32,6 +38,7 @@ struct KeysetShape {
     std::vector<int> columns; // the table column behind each field
     std::vector<QString> fieldNames;
     const Column* key = nullptr; // the condition's column; none without a condition
+    bool keyIndexed = false;     // an index starts with it: the plain query need not scan the table
     QByteArray keysSql;          // rowids of the matching rows, in rowid order
     QByteArray rowsByListSql;    // rows of up to kReadAhead listed rowids
     QByteArray rowsByRangeSql;   // rows with rowids from ?1 to ?2

@@ -140,8 +140,9 @@ std::shared_ptr<Connection> Connection::open(const QString& name, const QString&
 
 void Connection::connect(const std::optional<QString>& password, bool exclusive) {
     sqlite3* raw = nullptr;
-    // The handle is only ever used with mutex_ held (run(), the timer, close),
-    // so the library's own lock on every call would only cost time.
+    // The handle is only ever used by one thread at a time (with mutex_ held,
+    // or by the timer's batch while everyone else waits for it), so the
+    // library's own lock on every call would only cost time.
     const int flags = (readOnly_ ? SQLITE_OPEN_READONLY : SQLITE_OPEN_READWRITE) | SQLITE_OPEN_NOMUTEX;
     const int rc = sqlite3_open_v2(path_.toUtf8().constData(), &raw, flags, journalVfsName());
     db_.reset(raw); // a handle comes back even on failure and must be closed
@@ -282,12 +283,16 @@ void Connection::observeOthers() {
     }
 }
 
+std::vector<Connection::LookupSlot>::iterator Connection::slotOf(const TableInfo& table, const Column& column) {
+    return std::find_if(lookups_.begin(), lookups_.end(), [&](const LookupSlot& s) {
+        return s.column == column.name && s.table == table.name;
+    });
+}
+
 std::optional<std::vector<std::int64_t>> Connection::lookupRows(const TableInfo& table, const Column& column,
                                                                 bool indexed,
                                                                 const std::variant<std::int64_t, double>& number) {
-    auto found = std::find_if(lookups_.begin(), lookups_.end(), [&](const LookupSlot& s) {
-        return s.column == column.name && s.table == table.name;
-    });
+    auto found = slotOf(table, column);
     if (found == lookups_.end())
         found = lookups_.insert(lookups_.end(), LookupSlot{table.name, column.name, std::nullopt, 0, false, indexed});
     LookupSlot& slot = *found;
@@ -327,9 +332,7 @@ std::optional<std::vector<std::int64_t>> Connection::lookupRows(const TableInfo&
 }
 
 void Connection::aboutToWrite(const TableInfo& table, const Column& column) {
-    const auto it = std::find_if(lookups_.begin(), lookups_.end(), [&](const LookupSlot& s) {
-        return s.column == column.name && s.table == table.name;
-    });
+    const auto it = slotOf(table, column);
     if (it != lookups_.end()) {
         if (it->lookup)
             lookupBytes_ -= it->lookup->bytes();

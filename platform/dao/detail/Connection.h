@@ -188,6 +188,7 @@ private:
         bool indexed = false;  // an index (or the primary key) starts with the column
     };
     std::vector<LookupSlot> lookups_; // few: one per column a run looks up
+    std::vector<LookupSlot>::iterator slotOf(const TableInfo& table, const Column& column);
     std::size_t lookupBytes_ = 0;
     Statement dataVersion_;
     std::int64_t seenDataVersion_ = -1;

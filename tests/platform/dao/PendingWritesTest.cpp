@@ -38,14 +38,23 @@ QStringList apply(PendingWrites& writes, sqlite3* db) {
     return applied;
 }
 
-TEST(PendingWrites, KeepsEveryKindOfValueExactly) {
-    dao::detail::Handle db;
+// An in-memory database made by `setup`; null when that failed.
+dao::detail::Handle memoryDb(const char* setup) {
     sqlite3* raw = nullptr;
-    ASSERT_EQ(sqlite3_open(":memory:", &raw), SQLITE_OK);
-    db.reset(raw);
-    ASSERT_EQ(sqlite3_exec(raw, "CREATE TABLE t (a, b); INSERT INTO t (rowid) VALUES (1), (2), (3), (4), (5), (6), (7)",
-                           nullptr, nullptr, nullptr),
-              SQLITE_OK);
+    const int opened = sqlite3_open(":memory:", &raw);
+    dao::detail::Handle db(raw);
+    EXPECT_EQ(opened, SQLITE_OK);
+    if (opened != SQLITE_OK)
+        return {};
+    EXPECT_EQ(sqlite3_exec(raw, setup, nullptr, nullptr, nullptr), SQLITE_OK) << sqlite3_errmsg(raw);
+    return db;
+}
+
+TEST(PendingWrites, KeepsEveryKindOfValueExactly) {
+    const dao::detail::Handle db = memoryDb("CREATE TABLE t (a, b); "
+                                                "INSERT INTO t (rowid) VALUES (1), (2), (3), (4), (5), (6), (7)");
+    ASSERT_TRUE(db);
+    sqlite3* const raw = db.get();
     const QByteArray sql = "UPDATE t SET a = ?1, b = typeof(?1) WHERE rowid = ?2";
     const vb::Variant values[] = {vb::Variant(), vb::Variant(std::int64_t{-9007199254740993}), vb::Variant(-0.25),
                                   vb::Variant(u"日本語 and 'quotes'"), vb::Variant(QString()),
@@ -60,13 +69,10 @@ TEST(PendingWrites, KeepsEveryKindOfValueExactly) {
 }
 
 TEST(PendingWrites, AppliesInRowidOrderAndTheLastUpdateOfARowWins) {
-    dao::detail::Handle db;
-    sqlite3* raw = nullptr;
-    ASSERT_EQ(sqlite3_open(":memory:", &raw), SQLITE_OK);
-    db.reset(raw);
-    ASSERT_EQ(sqlite3_exec(raw, "CREATE TABLE t (a, b, log); INSERT INTO t (rowid, log) VALUES (1, ''), (2, ''), (3, '')",
-                           nullptr, nullptr, nullptr),
-              SQLITE_OK);
+    const dao::detail::Handle db = memoryDb("CREATE TABLE t (a, b, log); "
+                                                "INSERT INTO t (rowid, log) VALUES (1, ''), (2, ''), (3, '')");
+    ASSERT_TRUE(db);
+    sqlite3* const raw = db.get();
     // Each statement also records that it ran, so a dropped update shows.
     const QByteArray setA = "UPDATE t SET a = ?1, log = log || 'a' || ?1 WHERE rowid = ?2";
     const QByteArray setB = "UPDATE t SET b = ?1, log = log || 'b' || ?1 WHERE rowid = ?2";

@@ -6,15 +6,12 @@
 #include "platform/ui/MsgBox.h"
 #include "tests/support/EncryptedDb.h"
 
-#include <sqlcipher/sqlite3.h>
-
 #include <QDir>
 #include <QDirIterator>
 #include <QLineEdit>
 #include <QPushButton>
 
-#include <memory>
-#include <stdexcept>
+#include <map>
 
 namespace reliability {
 
@@ -53,32 +50,7 @@ std::vector<Row> expectedTarget(const std::vector<Row>& target, const std::vecto
 }
 
 QStringList query(const QString& path, const QString& key, const QString& sql) {
-    sqlite3* raw = nullptr;
-    const int rc = sqlite3_open_v2(path.toUtf8().constData(), &raw, SQLITE_OPEN_READWRITE, nullptr);
-    std::unique_ptr<sqlite3, int (*)(sqlite3*)> db(raw, sqlite3_close_v2);
-    if (rc != SQLITE_OK)
-        throw std::runtime_error("open failed: " + path.toStdString());
-    if (!key.isEmpty()) {
-        const QByteArray k = key.toUtf8();
-        sqlite3_key(db.get(), k.constData(), static_cast<int>(k.size()));
-    }
-    sqlite3_stmt* stmtRaw = nullptr;
-    if (sqlite3_prepare_v2(db.get(), sql.toUtf8().constData(), -1, &stmtRaw, nullptr) != SQLITE_OK)
-        throw std::runtime_error(std::string("prepare failed: ") + sqlite3_errmsg(db.get()));
-    std::unique_ptr<sqlite3_stmt, int (*)(sqlite3_stmt*)> stmt(stmtRaw, sqlite3_finalize);
-    QStringList rows;
-    int step;
-    while ((step = sqlite3_step(stmt.get())) == SQLITE_ROW) {
-        QStringList values;
-        for (int i = 0; i < sqlite3_column_count(stmt.get()); ++i)
-            values << (sqlite3_column_type(stmt.get(), i) == SQLITE_NULL
-                           ? QStringLiteral("<null>")
-                           : QString::fromUtf8(reinterpret_cast<const char*>(sqlite3_column_text(stmt.get(), i))));
-        rows << values.join(u'|');
-    }
-    if (step != SQLITE_DONE)
-        throw std::runtime_error(std::string("step failed: ") + sqlite3_errmsg(db.get()));
-    return rows;
+    return testsupport::QueryDb(path, key, sql, true);
 }
 
 QStringList dump(const QString& path, const QString& key) {

@@ -54,8 +54,8 @@ void ExecDb(const QString& path, const QString& key, const QString& script) {
     exec(db.get(), script);
 }
 
-QStringList QueryDb(const QString& path, const QString& key, const QString& sql) {
-    Handle db = open(path, key, SQLITE_OPEN_READONLY);
+QStringList QueryDb(const QString& path, const QString& key, const QString& sql, bool writable) {
+    Handle db = open(path, key, writable ? SQLITE_OPEN_READWRITE : SQLITE_OPEN_READONLY);
     sqlite3_stmt* raw = nullptr;
     check(db.get(), sqlite3_prepare_v2(db.get(), sql.toUtf8().constData(), -1, &raw, nullptr), "prepare");
     std::unique_ptr<sqlite3_stmt, int (*)(sqlite3_stmt*)> stmt(raw, sqlite3_finalize);

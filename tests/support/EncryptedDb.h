@@ -11,7 +11,9 @@ void CreateDb(const QString& path, const QString& key, const QString& script);
 // Runs a statement script on an existing database.
 void ExecDb(const QString& path, const QString& key, const QString& script);
 // The rows of a query, each as its values joined by "|", Null shown as "<null>".
-QStringList QueryDb(const QString& path, const QString& key, const QString& sql);
+// `writable` opens the file for writing, so that a journal left by a killed
+// writer is rolled back first.
+QStringList QueryDb(const QString& path, const QString& key, const QString& sql, bool writable = false);
 // Reads a whole file's bytes ("" when missing).
 QByteArray FileBytes(const QString& path);
 

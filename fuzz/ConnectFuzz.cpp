@@ -3,7 +3,7 @@
 // unchanged.
 #include "FuzzText.h"
 
-#include "platform/dao/detail/Connection.h"
+#include "platform/dao/ConnectText.h"
 
 #include <cstdint>
 #include <optional>
@@ -32,7 +32,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     FuzzedDataProvider in(data, size);
     const std::u16string_view alphabet = u";;==pwdPWD \t x鍵";
     const QString connect = fuzz::text(in, alphabet);
-    const std::optional<QString> got = dao::detail::passwordFromConnect(connect);
+    const std::optional<QString> got = dao::passwordFromConnect(connect);
     FUZZ_REQUIRE(got == expected(connect), connect);
     if (got)
         FUZZ_REQUIRE(!got->contains(u';'), connect);
@@ -42,6 +42,6 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     password.remove(u';');
     const QString key = in.PickValueInArray({QStringLiteral("pwd"), QStringLiteral("PWD"), QStringLiteral(" Pwd ")});
     const QString full = connect + QStringLiteral(";") + key + QStringLiteral("=") + password;
-    FUZZ_REQUIRE(dao::detail::passwordFromConnect(full) == password, full);
+    FUZZ_REQUIRE(dao::passwordFromConnect(full) == password, full);
     return 0;
 }

@@ -1,10 +1,8 @@
 #include "platform/dao/Dao.h"
 
-#include "platform/dao/ErrorCodes.h"
-#include "platform/dao/detail/Connection.h"
-#include "platform/dao/detail/RecordsetImpl.h"
+#include "platform/dao/Errors.h"
 
-#include <QCoreApplication>
+#include <sqlcipher/sqlite3.h>
 
 namespace dao {
 
@@ -16,9 +14,7 @@ DBEnginePtr DBEngine::create() {
     const int rc = sqlite3_initialize();
     // The commit timer uses a connection from a second thread.
     if (rc != SQLITE_OK || !sqlite3_threadsafe())
-        vb::raise(err::kDatabaseError,
-                  QCoreApplication::translate("dao", "The database engine could not be started: %1")
-                      .arg(QString::fromUtf8(sqlite3_errstr(rc))));
+        throw errors::engineNotStarted(QString::fromUtf8(sqlite3_errstr(rc)));
     return DBEnginePtr(new DBEngine());
 }
 
@@ -28,114 +24,116 @@ WorkspacesPtr DBEngine::Workspaces() {
 
 WorkspacePtr Workspaces::Item(std::int16_t index) {
     if (index != 0)
-        vb::raise(err::kItemNotFound,
-                  QCoreApplication::translate("dao", "Item not found in this collection: workspace %1.").arg(index));
+        throw errors::workspaceNotFound(index);
     return engine_->defaultWorkspace_;
 }
 
 DatabasePtr Workspace::OpenDatabase(const QString& name, vb::Boolean options, vb::Boolean readOnly,
                                     const QString& connect) {
-    return std::make_shared<Database>(
-        detail::Connection::open(name, connect, vb::isTrue(options), vb::isTrue(readOnly)));
+    return std::make_shared<Database>(openStore(name, connect, vb::isTrue(options), vb::isTrue(readOnly)));
 }
 
-Database::Database(std::shared_ptr<detail::Connection> connection) : connection_(std::move(connection)) {}
+Database::Database(std::shared_ptr<Store> store) : store_(std::move(store)) {}
 
 Database::~Database() {
-    // Recordsets may still hold the connection; the updates must not wait for them.
-    connection_->release();
+    // Recordsets may still hold the store; the updates must not wait for them.
+    store_->release();
 }
 
 RecordsetPtr Database::OpenRecordset(const QString& name) {
-    return connection_->run(
-        [&] { return std::make_shared<Recordset>(detail::RecordsetImpl::open(connection_, name)); });
+    return store_->run([&] { return std::make_shared<Recordset>(store_, store_->openRecordset(name)); });
 }
 
 void Database::Close() {
-    connection_->close();
+    store_->close();
 }
 
 QString Database::Name() const {
-    return connection_->path();
+    return store_->path();
 }
 
-Recordset::Recordset(std::unique_ptr<detail::RecordsetImpl> impl) : impl_(std::move(impl)) {}
+dao::Statistics Database::statistics() const {
+    return store_->statistics();
+}
+
+Recordset::Recordset(std::shared_ptr<Store> store, std::unique_ptr<Cursor> cursor)
+    : store_(std::move(store)), cursor_(std::move(cursor)) {}
 
 Recordset::~Recordset() = default;
 
 template <class F>
 auto Recordset::use(F&& f) const {
-    detail::RecordsetImpl& impl = *impl_;
-    return impl.connection().run([&] {
-        impl.ensureOpen();
-        return f(impl);
+    Cursor& cursor = *cursor_;
+    return store_->run([&] {
+        cursor.ensureOpen();
+        return f(cursor);
     });
 }
 
 vb::Boolean Recordset::Eof() const {
-    return use([](detail::RecordsetImpl& r) { return vb::toBoolean(r.eof()); });
+    return use([](Cursor& c) { return vb::toBoolean(c.eof()); });
 }
 
 vb::Boolean Recordset::Bof() const {
-    return use([](detail::RecordsetImpl& r) { return vb::toBoolean(r.bof()); });
+    return use([](Cursor& c) { return vb::toBoolean(c.bof()); });
 }
 
 void Recordset::MoveFirst() {
-    use([](detail::RecordsetImpl& r) { r.moveFirst(); });
+    use([](Cursor& c) { c.moveFirst(); });
 }
 
 void Recordset::MoveLast(int) {
-    use([](detail::RecordsetImpl& r) { r.moveLast(); });
+    use([](Cursor& c) { c.moveLast(); });
 }
 
 void Recordset::MoveNext() {
-    use([](detail::RecordsetImpl& r) { r.moveNext(); });
+    use([](Cursor& c) { c.moveNext(); });
 }
 
 void Recordset::MovePrevious() {
-    use([](detail::RecordsetImpl& r) { r.movePrevious(); });
+    use([](Cursor& c) { c.movePrevious(); });
 }
 
 std::int32_t Recordset::RecordCount() const {
-    return use([](detail::RecordsetImpl& r) { return r.recordCount(); });
+    return use([](Cursor& c) { return c.recordCount(); });
 }
 
 FieldsPtr Recordset::Fields() {
-    use([](detail::RecordsetImpl&) {});
+    use([](Cursor&) {});
     return std::make_shared<dao::Fields>(shared_from_this());
 }
 
 vb::Variant Recordset::Collect(const QString& item) const {
-    return use([&](detail::RecordsetImpl& r) { return r.value(r.fieldIndex(item)); });
+    return use([&](Cursor& c) { return c.value(c.fieldIndex(item)); });
 }
 
 void Recordset::SetCollect(const QString& item, const vb::Variant& value) {
-    use([&](detail::RecordsetImpl& r) { r.setValue(r.fieldIndex(item), value); });
+    use([&](Cursor& c) { c.setValue(c.fieldIndex(item), value); });
 }
 
 void Recordset::Edit() {
-    use([](detail::RecordsetImpl& r) { r.edit(); });
+    use([](Cursor& c) { c.edit(); });
 }
 
 void Recordset::Update(int updateType, bool) {
-    use([&](detail::RecordsetImpl& r) { r.update(updateType); });
+    use([&](Cursor& c) { c.update(updateType); });
 }
 
 void Recordset::CancelUpdate() {
-    use([](detail::RecordsetImpl& r) { r.cancelUpdate(); });
+    use([](Cursor& c) { c.cancelUpdate(); });
 }
 
 void Recordset::Close() {
-    use([](detail::RecordsetImpl& r) { r.close(); });
+    use([](Cursor& c) { c.close(); });
 }
 
 FieldPtr Fields::Item(const QString& name) {
-    const QString canonical = owner_->use([&](detail::RecordsetImpl& r) { return r.fieldName(r.fieldIndex(name)); });
+    const QString canonical = owner_->use([&](Cursor& c) { return c.fieldName(c.fieldIndex(name)); });
     return std::make_shared<Field>(owner_, canonical);
 }
 
 std::int16_t Fields::Count() const {
-    return owner_->use([](detail::RecordsetImpl& r) { return static_cast<std::int16_t>(r.fieldCount()); });
+    return owner_->use([](Cursor& c) { return static_cast<std::int16_t>(c.fieldCount()); });
 }
 
 vb::Variant Field::Value() const {

@@ -1,8 +1,10 @@
 #pragma once
-// Our stand-in for the DAO object model over SQLCipher files. Objects are held
-// through counted references (std::shared_ptr): letting go of the last
-// reference releases an object, which is not the same as closing it. Every
-// failure is raised as vb::RuntimeError with a number from ErrorCodes.h.
+// Our stand-in for the DAO object model, over the database files of
+// Store.h. Objects are held through counted references (std::shared_ptr):
+// letting go of the last reference releases an object, which is not the same
+// as closing it. Every failure is raised as vb::RuntimeError with a number
+// from ErrorCodes.h.
+#include "platform/dao/Store.h"
 #include "runtime/Truth.h"
 #include "runtime/Variant.h"
 
@@ -17,11 +19,6 @@ class Database;
 class Recordset;
 class Fields;
 class Field;
-
-namespace detail {
-class Connection;     // one open SQLCipher file
-class RecordsetImpl;  // the rows and cursor of one recordset
-}
 
 using DBEnginePtr = std::shared_ptr<class DBEngine>;
 using WorkspacesPtr = std::shared_ptr<Workspaces>;
@@ -61,7 +58,7 @@ private:
 
 class Workspace {
 public:
-    // Opens an existing encrypted database file. name is a path in which "\"
+    // Opens an existing database file. name is a path in which "\"
     // reads as "/". options true asks for exclusive use; readOnly opens for
     // reading only; connect is a connect text such as ";pwd=secret".
     // Never creates a file or folder.
@@ -71,7 +68,7 @@ public:
 
 class Database {
 public:
-    explicit Database(std::shared_ptr<detail::Connection> connection);
+    explicit Database(std::shared_ptr<Store> store);
     ~Database(); // releases: pending updates are made durable, errors swallowed
 
     // A recordset over the rows of an SQL query, positioned on the first row.
@@ -81,14 +78,16 @@ public:
     RecordsetPtr OpenRecordset(const QString& name);
     void Close();
     QString Name() const;
+    // What the engine did for this file so far (for tests and benchmarks).
+    dao::Statistics statistics() const;
 
 private:
-    std::shared_ptr<detail::Connection> connection_;
+    std::shared_ptr<Store> store_;
 };
 
 class Recordset : public std::enable_shared_from_this<Recordset> {
 public:
-    explicit Recordset(std::unique_ptr<detail::RecordsetImpl> impl);
+    Recordset(std::shared_ptr<Store> store, std::unique_ptr<Cursor> cursor);
     ~Recordset();
 
     vb::Boolean Eof() const;  // DAO's EOF (the C library reserves that name)
@@ -113,10 +112,11 @@ public:
 private:
     friend class Fields;
     friend class Field;
-    // Runs f on the open recordset with its connection locked.
+    // Runs f on the open cursor as one call to its store.
     template <class F>
     auto use(F&& f) const;
-    std::unique_ptr<detail::RecordsetImpl> impl_;
+    std::shared_ptr<Store> store_;
+    std::unique_ptr<Cursor> cursor_; // after store_: goes first
 };
 
 class Fields {

@@ -5,6 +5,8 @@
 
 namespace dao::err {
 
+inline constexpr int kOutOfMemory = 7;            // the language runtime's number, kept for the same failure
+
 inline constexpr int kDatabaseError = 3000;       // any engine failure without a closer match
 inline constexpr int kInvalidArgument = 3001;
 inline constexpr int kUpdateWithoutEdit = 3020;

@@ -1,4 +1,4 @@
-#include "platform/dao/detail/JournalVfs.h"
+#include "platform/dao/sqlcipher/JournalVfs.h"
 
 #include <cstring>
 #include <mutex>

@@ -19,17 +19,6 @@
 
 namespace dao::detail {
 
-// The most memory the lookups of one connection may take together; a table
-// whose lookup would need more is answered by the plain query instead.
-// Tests lower it.
-void setLookupBudget(std::size_t bytes);
-std::size_t lookupBudget();
-
-// How many lookups this process has built, and how many keyed opens they
-// have answered: lets tests tell the lookup's answers from the plain query's.
-std::uint64_t lookupsBuilt();
-std::uint64_t lookupAnswers();
-
 class KeyLookup {
 public:
     // Reads the rows of `scan`, whose columns are the rowid and the key

@@ -3,6 +3,8 @@
 //   SELECT <columns or *> FROM <table> [WHERE <column> = <literal>]
 // Identifiers may be bare (any letters, Japanese included), [bracketed] or
 // "quoted"; the literal is a whole number, a decimal number or a 'text'.
+#include "runtime/Variant.h"
+
 #include <QString>
 #include <QStringList>
 
@@ -26,6 +28,9 @@ struct SimpleSelect {
     };
     std::optional<Condition> where;
 };
+
+// The literal as a value of its own type.
+vb::Variant literalValue(const SimpleSelect::Literal& literal);
 
 // The parsed query, or nothing when the text has any other shape.
 std::optional<SimpleSelect> parseSimpleSelect(const QString& sql);

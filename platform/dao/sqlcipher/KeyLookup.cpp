@@ -1,7 +1,6 @@
-#include "platform/dao/detail/KeyLookup.h"
+#include "platform/dao/sqlcipher/KeyLookup.h"
 
 #include <algorithm>
-#include <atomic>
 #include <cmath>
 #include <cstring>
 #include <limits>
@@ -9,9 +8,6 @@
 namespace dao::detail {
 
 namespace {
-
-std::atomic<std::size_t> g_lookupBudget{64u << 20};
-std::atomic<std::uint64_t> g_built{0}, g_answers{0};
 
 // Integers of at most this size convert to reals exactly.
 constexpr std::int64_t kExactLimit = std::int64_t{1} << 53;
@@ -21,22 +17,6 @@ bool byKeyThenRowid(const auto& a, const auto& b) {
 }
 
 } // namespace
-
-void setLookupBudget(std::size_t bytes) {
-    g_lookupBudget = bytes;
-}
-
-std::size_t lookupBudget() {
-    return g_lookupBudget.load();
-}
-
-std::uint64_t lookupsBuilt() {
-    return g_built.load();
-}
-
-std::uint64_t lookupAnswers() {
-    return g_answers.load();
-}
 
 std::optional<KeyLookup> KeyLookup::build(sqlite3_stmt* scan, const std::function<bool()>& step,
                                           std::size_t expected, std::size_t budget) {
@@ -79,7 +59,6 @@ std::optional<KeyLookup> KeyLookup::build(sqlite3_stmt* scan, const std::functio
             slot = (slot + 1) & (slots - 1);
         lookup.slots_[slot] = static_cast<std::uint32_t>(i + 1);
     }
-    g_built.fetch_add(1, std::memory_order_relaxed);
     return lookup;
 }
 
@@ -102,12 +81,9 @@ bool KeyLookup::find(const std::variant<std::int64_t, double>& number, std::vect
         key = static_cast<double>(*integer);
     } else {
         key = std::get<double>(number);
-        if (std::isnan(key)) {
-            g_answers.fetch_add(1, std::memory_order_relaxed);
+        if (std::isnan(key))
             return true; // nothing equals NaN
-        }
     }
-    g_answers.fetch_add(1, std::memory_order_relaxed);
     if (slots_.empty())
         return true;
     for (std::size_t slot = slotOf(key);; slot = (slot + 1) & (slots_.size() - 1)) {

@@ -1,4 +1,4 @@
-#include "platform/dao/detail/Sqlite.h"
+#include "platform/dao/sqlcipher/Sqlite.h"
 
 namespace dao::detail {
 

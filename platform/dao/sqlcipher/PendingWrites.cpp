@@ -1,9 +1,8 @@
-#include "platform/dao/detail/PendingWrites.h"
+#include "platform/dao/sqlcipher/PendingWrites.h"
 
 #include <sqlcipher/sqlite3.h>
 
 #include <algorithm>
-#include <atomic>
 #include <cstring>
 #include <limits>
 #include <stdexcept>
@@ -28,13 +27,7 @@ void put(char*& p, T value) {
     p += sizeof value;
 }
 
-std::atomic<std::uint64_t> g_held{0};
-
 } // namespace
-
-std::uint64_t updatesHeld() {
-    return g_held.load();
-}
 
 char* PendingWrites::allocate(std::size_t n, std::uint32_t& offset) {
     if (used_ + n > kChunk) {
@@ -50,6 +43,12 @@ char* PendingWrites::allocate(std::size_t n, std::uint32_t& offset) {
     char* const p = chunks_.back().get() + used_;
     used_ = n >= kChunk ? kChunk : used_ + n;
     return p;
+}
+
+bool PendingWrites::accepts(const QByteArray& sql, std::size_t values) const {
+    constexpr std::size_t kMost = std::numeric_limits<std::uint16_t>::max();
+    return values <= kMost &&
+           (statements_.size() <= kMost || std::find(statements_.begin(), statements_.end(), sql) != statements_.end());
 }
 
 void PendingWrites::add(const QByteArray& sql, std::int64_t rowid, const std::vector<const vb::Variant*>& values) {
@@ -113,7 +112,6 @@ void PendingWrites::add(const QByteArray& sql, std::int64_t rowid, const std::ve
         used_ -= most - static_cast<std::size_t>(p - begin);
     entries_.push_back({rowid, offset, static_cast<std::uint16_t>(statement - 1),
                         static_cast<std::uint16_t>(values.size())});
-    g_held.fetch_add(1, std::memory_order_relaxed);
 }
 
 void PendingWrites::arrange(bool descending) {

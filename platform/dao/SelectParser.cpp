@@ -1,4 +1,4 @@
-#include "platform/dao/detail/SelectParser.h"
+#include "platform/dao/SelectParser.h"
 
 namespace dao::detail {
 
@@ -213,6 +213,10 @@ std::optional<SimpleSelect> parseSimpleSelect(const QString& sql) {
     if (t.kind != Token::End)
         return std::nullopt;
     return select;
+}
+
+vb::Variant literalValue(const SimpleSelect::Literal& literal) {
+    return std::visit([](const auto& v) { return vb::Variant(v); }, literal);
 }
 
 } // namespace dao::detail

@@ -24,15 +24,15 @@
 
 namespace dao::detail {
 
-// How many updates this process has held: lets tests tell held updates from
-// updates made at once.
-std::uint64_t updatesHeld();
-
 class PendingWrites {
 public:
-    // One held update: the statement (an UPDATE whose last parameter is the
+    // One held update (accepts() has said yes): the statement (an UPDATE whose last parameter is the
     // rowid), the row, and the values of the other parameters.
     void add(const QByteArray& sql, std::int64_t rowid, const std::vector<const vb::Variant*>& values);
+
+    // Whether add() takes an update of `values` values with this statement;
+    // when not, apply what is held first, or write the update at once.
+    bool accepts(const QByteArray& sql, std::size_t values) const;
 
     bool empty() const { return entries_.empty(); }
     std::size_t size() const { return entries_.size(); }

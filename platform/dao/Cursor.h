@@ -1,0 +1,81 @@
+#pragma once
+// The rows and position of one recordset, whatever kind of file it reads:
+// Cursor holds the moving rules (first, last, next, previous, EOF, BOF) and
+// field lookup by name; a subclass supplies the rows and the editing.
+// SnapshotCursor is the read-only kind that holds every row in memory.
+#include "runtime/Variant.h"
+
+#include <QString>
+
+#include <cstddef>
+#include <cstdint>
+#include <vector>
+
+namespace dao {
+
+class Cursor {
+public:
+    virtual ~Cursor() = default;
+
+    void ensureOpen() const; // 3420 once closed
+    void close();
+
+    bool eof() const { return rowCount() == 0 || position_ >= rowCount(); }
+    bool bof() const { return rowCount() == 0 || position_ < 0; }
+    std::int32_t recordCount() const;
+    void moveFirst();
+    void moveLast();
+    void moveNext();
+    void movePrevious();
+
+    int fieldCount() const { return static_cast<int>(fieldNames().size()); }
+    int fieldIndex(const QString& name) const; // 3265 when absent
+    const QString& fieldName(int index) const { return fieldNames()[static_cast<std::size_t>(index)]; }
+
+    // The current row's value (or, while editing, the edit buffer's).
+    virtual vb::Variant value(int field) = 0;
+    virtual void setValue(int field, const vb::Variant& value) = 0; // 3020 unless editing
+    virtual void edit() = 0;
+    virtual void update(int updateType) = 0;
+    virtual void cancelUpdate() = 0;
+
+protected:
+    virtual std::ptrdiff_t rowCount() const = 0;
+    virtual const std::vector<QString>& fieldNames() const = 0;
+    // The cursor has moved (an edit in progress is abandoned) or closed.
+    virtual void moved() {}
+    virtual void dropRows() = 0;
+    // Raises 3021 unless on a row.
+    void ensureCurrent() const;
+
+    std::ptrdiff_t position_ = 0;
+
+private:
+    void moveTo(std::ptrdiff_t position);
+    bool closed_ = false;
+};
+
+// Every row read at open; never editable (`readOnlyReason` says why).
+class SnapshotCursor : public Cursor {
+public:
+    using Row = std::vector<vb::Variant>;
+    SnapshotCursor(std::vector<QString> fieldNames, std::vector<Row> rows, QString readOnlyReason);
+
+    vb::Variant value(int field) override;
+    void setValue(int field, const vb::Variant& value) override;
+    void edit() override;
+    void update(int updateType) override;
+    void cancelUpdate() override;
+
+protected:
+    std::ptrdiff_t rowCount() const override { return static_cast<std::ptrdiff_t>(rows_.size()); }
+    const std::vector<QString>& fieldNames() const override { return names_; }
+    void dropRows() override { rows_ = {}; }
+
+private:
+    std::vector<QString> names_;
+    std::vector<Row> rows_;
+    QString readOnlyReason_;
+};
+
+} // namespace dao

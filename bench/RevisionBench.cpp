@@ -48,7 +48,7 @@ void resetPeak() {
 }
 
 struct Statement {
-    Statement(sqlite3* db, const char* sql) : db(db) { check(sqlite3_prepare_v2(db, sql, -1, &stmt, nullptr)); }
+    Statement(sqlite3* handle, const char* sql) : db(handle) { check(sqlite3_prepare_v2(db, sql, -1, &stmt, nullptr)); }
     ~Statement() { sqlite3_finalize(stmt); }
     Statement(const Statement&) = delete;
     Statement& operator=(const Statement&) = delete;
@@ -140,7 +140,7 @@ Result measure(std::int64_t rows, bool index) {
         QElapsedTimer clock;
         clock.start();
         form.Command2_Click();
-        r.runSeconds = clock.nsecsElapsed() / 1e9;
+        r.runSeconds = static_cast<double>(clock.nsecsElapsed()) / 1e9;
         r.runPeak = peakMiB();
         if (boxes != 1)
             throw std::runtime_error("the run did not complete");
@@ -150,7 +150,7 @@ Result measure(std::int64_t rows, bool index) {
         QElapsedTimer clock;
         clock.start();
         bulkRevision(reference, source);
-        r.bulkSeconds = clock.nsecsElapsed() / 1e9;
+        r.bulkSeconds = static_cast<double>(clock.nsecsElapsed()) / 1e9;
         r.bulkPeak = peakMiB();
     }
     const std::string difference = bench::FirstDifference(target, kTargetKey, reference, kTargetKey);

@@ -13,7 +13,8 @@ namespace {
 // Digits stay ASCII whatever the locale; only the separators are regional.
 QString groupDigits(std::string_view digits, const QString& separator) {
     QString out;
-    out.reserve(static_cast<qsizetype>(digits.size() + digits.size() / 3 * separator.size()));
+    const auto length = static_cast<qsizetype>(digits.size());
+    out.reserve(length + length / 3 * separator.size());
     const std::size_t n = digits.size();
     for (std::size_t k = 0; k < n; ++k) {
         if (k > 0 && (n - k) % 3 == 0)

@@ -115,7 +115,7 @@ Files makeFiles(const QTemporaryDir& dir, unsigned seed, bool overflow) {
     if (seed % 2 == 0)
         target += QStringLiteral(u"CREATE INDEX 棟番号順 ON 棟マスタ (棟番号);");
     for (int i = 0; i < targetRows; ++i) {
-        const unsigned roll = rng() % 20;
+        const auto roll = rng() % 20;
         const QString number = roll == 0 ? QStringLiteral("NULL")
                                : roll == 1 ? QStringLiteral("0")
                                            : QString::number(rng() % static_cast<unsigned>(range)); // duplicates arise
@@ -126,8 +126,8 @@ Files makeFiles(const QTemporaryDir& dir, unsigned seed, bool overflow) {
     }
     QString source = kSourceTable;
     for (int i = 0; i < sourceRows; ++i) {
-        const unsigned roll = rng() % 20;
-        const unsigned n = rng() % static_cast<unsigned>(range + 20); // some beyond the target's numbers
+        const auto roll = rng() % 20;
+        const auto n = rng() % static_cast<unsigned>(range + 20); // some beyond the target's numbers
         const QString number = overflow && i == sourceRows / 2 ? QStringLiteral("30000000000")
                                : roll == 0                    ? QStringLiteral("NULL")
                                : roll == 1                    ? QStringLiteral("%1.5").arg(n)

@@ -1,12 +1,12 @@
 // Whole Execute runs over real encrypted files in a temporary program folder.
-#include "app/BuildingNumber.h"
 #include "app/Form1.h"
 #include "platform/ui/App.h"
 #include "platform/ui/ErrorReport.h"
 #include "platform/ui/MsgBox.h"
 #include "runtime/RuntimeError.h"
 #include "tests/support/EncryptedDb.h"
-#include "tests/support/Printers.h"
+#include "tests/support/Keys.h"
+#include "tests/support/Raised.h"
 
 #include <gtest/gtest.h>
 
@@ -18,12 +18,13 @@
 #include <optional>
 
 using testsupport::CreateDb;
+using testsupport::kSourceKey;
+using testsupport::kTargetKey;
 using testsupport::QueryDb;
+using testsupport::raised;
 
 namespace {
 
-const QString kSourceKey = QStringLiteral("k3pwnvhtq7");
-const QString kTargetKey = QStringLiteral("r8mfyelc4s");
 const QString kTable = QStringLiteral(u"CREATE TABLE 棟マスタ (棟番号 INTEGER, 棟名称 TEXT, 小学校区 TEXT, 中学校区 TEXT);");
 const QString kDump = QStringLiteral(u"SELECT rowid, 棟番号, 棟名称, 小学校区, 中学校区 FROM 棟マスタ ORDER BY rowid");
 
@@ -178,39 +179,39 @@ TEST_P(RevisionRunBadInput, ReportsTheErrorAndChangesNothing) {
 INSTANTIATE_TEST_SUITE_P(
     Inputs, RevisionRunBadInput,
     ::testing::Values(
-        BadInputCase{"MissingFile", 3024, [](RevisionRun& t) { return t.root.filePath("src/nothing.mdb"); }},
+        BadInputCase{"MissingFile", 3024, [](RevisionRun& run) { return run.root.filePath("src/nothing.mdb"); }},
         BadInputCase{"EmptyPath", 3044, [](RevisionRun&) { return QString(); }},
-        BadInputCase{"Folder", 3051, [](RevisionRun& t) { return t.root.filePath("src"); }},
+        BadInputCase{"Folder", 3051, [](RevisionRun& run) { return run.root.filePath("src"); }},
         BadInputCase{"TextFile", 3343,
-                     [](RevisionRun& t) {
-                         QFile f(t.source);
+                     [](RevisionRun& run) {
+                         QFile f(run.source);
                          f.open(QIODevice::WriteOnly);
                          f.write("this is a note, not a database\n");
-                         return t.source;
+                         return run.source;
                      }},
         BadInputCase{"PlainSqlite", 3343,
-                     [](RevisionRun& t) {
-                         CreateDb(t.source, QString(), kTable);
-                         return t.source;
+                     [](RevisionRun& run) {
+                         CreateDb(run.source, QString(), kTable);
+                         return run.source;
                      }},
         BadInputCase{"OtherPassword", 3031,
-                     [](RevisionRun& t) {
-                         CreateDb(t.source, QStringLiteral("not-the-key"), kTable);
-                         return t.source;
+                     [](RevisionRun& run) {
+                         CreateDb(run.source, QStringLiteral("not-the-key"), kTable);
+                         return run.source;
                      }},
         BadInputCase{"NoBuildingTable", 3078,
-                     [](RevisionRun& t) {
-                         CreateDb(t.source, kSourceKey, QStringLiteral("CREATE TABLE other (x);"));
-                         return t.source;
+                     [](RevisionRun& run) {
+                         CreateDb(run.source, kSourceKey, QStringLiteral("CREATE TABLE other (x);"));
+                         return run.source;
                      }},
         BadInputCase{"NoQdbFolder", 3044,
-                     [](RevisionRun& t) {
-                         CreateDb(t.source, kSourceKey, kTable);
-                         QDir(t.programDir).removeRecursively();
-                         QDir().mkpath(t.programDir);
-                         return t.source;
+                     [](RevisionRun& run) {
+                         CreateDb(run.source, kSourceKey, kTable);
+                         QDir(run.programDir).removeRecursively();
+                         QDir().mkpath(run.programDir);
+                         return run.source;
                      }}),
-    [](const ::testing::TestParamInfo<BadInputCase>& info) { return std::string(info.param.name); });
+    [](const ::testing::TestParamInfo<BadInputCase>& param) { return std::string(param.param.name); });
 
 TEST_F(RevisionRun, OpenDatabaseSelectsTargetForAnyNonZeroTruth) {
     CreateDb(target, kTargetKey, kTable);
@@ -249,12 +250,8 @@ TEST_F(RevisionRun, ObjectClearClosesInOrderAndStopsAtFirstFailure) {
     rs1 = db1->OpenRecordset(QStringLiteral(u"SELECT 棟番号,小学校区,中学校区 FROM 棟マスタ WHERE 棟番号=1"));
     rs1->Close(); // closing again inside ObjectClear fails
 
-    try {
-        Form1::ObjectClear(db, rs, db1, rs1, none2, nors2, none3, nors3);
-        FAIL() << "a second Close must fail";
-    } catch (const vb::RuntimeError& e) {
-        EXPECT_EQ(e.number(), 3420);
-    }
+    // A second Close fails.
+    EXPECT_EQ(raised([&] { Form1::ObjectClear(db, rs, db1, rs1, none2, nors2, none3, nors3); }).number(), 3420);
     EXPECT_FALSE(rs);   // closed and emptied before the failure
     EXPECT_TRUE(rs1);   // the failing one keeps its reference
     ASSERT_TRUE(db);    // later ones untouched: still open
@@ -262,44 +259,6 @@ TEST_F(RevisionRun, ObjectClearClosesInOrderAndStopsAtFirstFailure) {
     EXPECT_NO_THROW(db1->OpenRecordset(QStringLiteral(u"SELECT 棟番号 FROM 棟マスタ"))->Close());
     db->Close();
     db1->Close();
-}
-
-TEST(BuildingNumber, ReadsLikeTheRun) {
-    struct Case {
-        vb::Variant value;
-        std::int32_t expected;
-    } cases[] = {
-        {vb::Variant(), 0},
-        {vb::Variant(std::int64_t{105}), 105},
-        {vb::Variant(12.5), 12},
-        {vb::Variant(13.5), 14},
-        {vb::Variant(-2.5), -2},
-        {vb::Variant(QStringLiteral(" 12 ")), 12},
-        {vb::Variant(QStringLiteral("12A")), 12},
-        {vb::Variant(QStringLiteral("A12")), 0},
-        {vb::Variant(QString()), 0},
-        {vb::Variant(QStringLiteral("&H1F")), 31},
-        {vb::Variant(QStringLiteral("1E3")), 1000},
-        {vb::Variant(std::int64_t{2147483647}), 2147483647},
-        {vb::Variant(std::int64_t{-2147483648LL}), -2147483647 - 1},
-    };
-    for (const Case& c : cases) {
-        SCOPED_TRACE(c.value.toText().toStdString());
-        EXPECT_EQ(BuildingNumber(c.value), c.expected);
-    }
-}
-
-TEST(BuildingNumber, OutsideThirtyTwoBitsIsOverflow) {
-    for (const vb::Variant& v : {vb::Variant(std::int64_t{2147483648LL}), vb::Variant(2147483647.5), vb::Variant(-2147483648.51),
-                                 vb::Variant(QStringLiteral("1E20"))}) {
-        SCOPED_TRACE(v.toText().toStdString());
-        try {
-            BuildingNumber(v);
-            ADD_FAILURE() << "no error";
-        } catch (const vb::RuntimeError& e) {
-            EXPECT_EQ(e.number(), 6);
-        }
-    }
 }
 
 } // namespace

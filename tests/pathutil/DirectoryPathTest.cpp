@@ -2,7 +2,8 @@
 #include "platform/fso/FileSystemObject.h"
 #include "platform/ui/App.h"
 #include "platform/ui/MsgBox.h"
-#include "tests/pathutil/TestSupport.h"
+#include "runtime/RuntimeError.h"
+#include "tests/support/Printers.h"
 
 #include <gtest/gtest.h>
 
@@ -15,8 +16,6 @@
 #include <sys/stat.h>
 #include <unistd.h>
 #include <vector>
-
-using testsupport::outcome;
 
 namespace {
 
@@ -111,39 +110,6 @@ TEST(DirectoryWalk, AnErrorStopsTheWalkAndShowsOneCriticalBox) {
     EXPECT_TRUE(created.expired()) << "the object is released after the walk";
 }
 
-TEST(FileSystemObject, CreateObjectKnowsOnlyTheScriptingIdentifier) {
-    for (const char* id : {"Scripting.FileSystemObject", "scripting.filesystemobject", "SCRIPTING.FILESYSTEMOBJECT"})
-        EXPECT_NE(fso::CreateObject(id), nullptr) << id;
-    for (const char* id : {"Scripting.Dictionary", "", "Scripting.FileSystemObject "})
-        EXPECT_EQ(outcome([&] { fso::CreateObject(id); return QString(); }), QStringLiteral("<error 429>")) << id;
-}
-
-TEST(FileSystemObject, OverridesNestAndRestore) {
-    auto fake = std::make_shared<RecordingFso>(false);
-    {
-        fso::ScopedFactoryOverride outer(kProgId, [fake] { return fake; });
-        {
-            fso::ScopedFactoryOverride inner(QStringLiteral("scripting.FILESYSTEMOBJECT"), {});
-            EXPECT_EQ(outcome([] { fso::CreateObject(kProgId); return QString(); }), QStringLiteral("<error 429>"));
-        }
-        EXPECT_EQ(fso::CreateObject(kProgId), fake);
-    }
-    const auto real = fso::CreateObject(kProgId);
-    EXPECT_NE(real, fake);
-    EXPECT_EQ(typeid(*real), typeid(fso::FileSystemObject));
-}
-
-TEST(FileSystemObject, GetDriveName) {
-    const struct { const char* path; const char* drive; } rows[] = {
-        {R"(C:\data\)", "C:"}, {"c:", "c:"}, {"z:x", "z:"}, {R"(\\server\share\dir\)", R"(\\server\share)"},
-        {R"(\\server\share)", R"(\\server\share)"}, {R"(\\server\)", ""}, {R"(\\server)", ""},
-        {R"(\\\share\)", ""}, {R"(\tmp\a\)", ""}, {R"(1:\x)", ""}, {"", ""},
-    };
-    fso::FileSystemObject real;
-    for (const auto& r : rows)
-        EXPECT_EQ(real.GetDriveName(r.path), QString(r.drive)) << r.path;
-}
-
 class OnDisk : public ::testing::Test {
 protected:
     void SetUp() override {
@@ -177,30 +143,6 @@ public:
 private:
     QString path_;
 };
-
-TEST_F(OnDisk, FolderExistsAndCreateFolder) {
-    fso::FileSystemObject real;
-    ASSERT_TRUE(makeFile(root + "/file"));
-    EXPECT_EQ(real.FolderExists(rootBs), vb::vbTrue);
-    EXPECT_EQ(real.FolderExists(rootBs + "\\"), vb::vbTrue);
-    EXPECT_EQ(real.FolderExists(rootBs + "\\file"), vb::vbFalse);
-    EXPECT_EQ(real.FolderExists(rootBs + "\\none"), vb::vbFalse);
-
-    real.CreateFolder(rootBs + "\\new\\");
-    EXPECT_TRUE(isDir(root + "/new"));
-    const struct { QString path; const char* result; } rows[] = {
-        {rootBs + "\\missing\\x", "<error 76>"}, {rootBs + "\\new", "<error 58>"},
-        {rootBs + "\\file", "<error 58>"}, {rootBs + "\\file\\x", "<error 76>"},
-    };
-    for (const auto& r : rows)
-        EXPECT_EQ(outcome([&] { real.CreateFolder(r.path); return QString(); }), QString(r.result)) << r.path.toStdString();
-    try {
-        real.CreateFolder(rootBs + "\\new");
-        ADD_FAILURE() << "an existing folder must raise";
-    } catch (const vb::RuntimeError& e) {
-        EXPECT_TRUE(e.description().contains(rootBs + "\\new")) << e.description().toStdString();
-    }
-}
 
 TEST_F(OnDisk, WalkCreatesMissingLevelsTopDownThenNothing) {
     auto recorder = std::make_shared<RecordingFso>(true);

@@ -1,5 +1,5 @@
 #include "pathutil/cShlwVB.h"
-#include "tests/pathutil/TestSupport.h"
+#include "tests/support/Raised.h"
 
 #include <gtest/gtest.h>
 

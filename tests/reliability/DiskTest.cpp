@@ -92,9 +92,9 @@ TEST_P(FullDiskTest, EndsWithDiskFullAndLeavesTheTargetIntact) {
 }
 
 INSTANTIATE_TEST_SUITE_P(Limits, FullDiskTest, ::testing::Values(-1, 0, 16384),
-                         [](const ::testing::TestParamInfo<std::int64_t>& info) {
-                             return info.param < 0 ? std::string("JournalCannotGrow")
-                                                   : info.param == 0 ? std::string("TargetCannotGrow")
+                         [](const ::testing::TestParamInfo<std::int64_t>& param) {
+                             return param.param < 0 ? std::string("JournalCannotGrow")
+                                                   : param.param == 0 ? std::string("TargetCannotGrow")
                                                                      : std::string("TargetGrowsALittle");
                          });
 
@@ -146,7 +146,7 @@ TEST_P(UnwritableTest, EndsWithAClearErrorAndChangesNothing) {
 INSTANTIATE_TEST_SUITE_P(Permissions, UnwritableTest,
                          ::testing::Values(UnwritableCase{"ReadOnlyFile", 0777, 0444},
                                            UnwritableCase{"ReadOnlyFolder", 0555, 0666}),
-                         [](const ::testing::TestParamInfo<UnwritableCase>& info) { return std::string(info.param.name); });
+                         [](const ::testing::TestParamInfo<UnwritableCase>& param) { return std::string(param.param.name); });
 
 // The immutable attribute holds even against root.
 class Immutable {

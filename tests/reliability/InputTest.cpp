@@ -143,14 +143,14 @@ INSTANTIATE_TEST_SUITE_P(
         BadFileCase{"SourceWithoutJuniorHighColumn", false, kItemNotFound, noJuniorColumn, false},
         BadFileCase{"TargetWithoutNumberColumn", true, kItemNotFound, noNumberColumn, false},
         BadFileCase{"TargetNumbersStoredAsText", true, kCriteriaTypeMismatch, textNumbers}),
-    [](const ::testing::TestParamInfo<BadFileCase>& info) { return std::string(info.param.name); });
+    [](const ::testing::TestParamInfo<BadFileCase>& param) { return std::string(param.param.name); });
 
 // Values the target refuses: the error names the field, the rows before stay
 // updated and the rows from the refused one on stay as they were.
 struct RefusedCase {
     const char* name;
     const char* column;        // the target's 中学校区 definition
-    const char* refusedSource; // SQL value of the source row the target refuses
+    QString refusedSource;     // the value of the source row the target refuses
     int expected;
 };
 
@@ -169,7 +169,7 @@ TEST_P(RefusedValueTest, StopsAtTheRowAndKeepsTheRowsBefore) {
         target.push_back({QString::number(i), QStringLiteral("t"), QStringLiteral("p"), QStringLiteral("old")});
         source.push_back({QString::number(i), QStringLiteral("s"), QStringLiteral("p"), QStringLiteral("new")});
     }
-    source[kRefused - 1].junior = QString::fromUtf8(c.refusedSource);
+    source[kRefused - 1].junior = c.refusedSource;
     writeTable(files.target, kTargetKey, target,
                QStringLiteral(u"CREATE TABLE 棟マスタ (棟番号 INTEGER, 棟名称 TEXT, 小学校区 TEXT, %1);")
                    .arg(QString::fromUtf8(c.column)));
@@ -191,15 +191,15 @@ INSTANTIATE_TEST_SUITE_P(
     Values, RefusedValueTest,
     ::testing::Values(
         RefusedCase{"CheckOnLength", "中学校区 TEXT CHECK (length(中学校区) <= 5)", "much-too-long", kValidationRule},
-        RefusedCase{"CheckAgainstEmptyFromNull", "中学校区 TEXT NOT NULL CHECK (中学校区 <> '')", "<null>", kValidationRule},
+        RefusedCase{"CheckAgainstEmptyFromNull", "中学校区 TEXT NOT NULL CHECK (中学校区 <> '')", kNull, kValidationRule},
         RefusedCase{"CheckAgainstEmptyText", "中学校区 TEXT CHECK (中学校区 <> '')", "", kValidationRule}),
-    [](const ::testing::TestParamInfo<RefusedCase>& info) { return std::string(info.param.name); });
+    [](const ::testing::TestParamInfo<RefusedCase>& param) { return std::string(param.param.name); });
 
 // A Null in the source arrives as the empty text, which NOT NULL accepts.
 TEST(RefusedValue, NullSourceValueMeetsNotNull) {
     Layout files;
     std::vector<Row> target = someRows(QStringLiteral("old"), 10), source = someRows(QStringLiteral("new"), 10);
-    source[4].junior = QStringLiteral("<null>");
+    source[4].junior = kNull;
     writeTable(files.target, kTargetKey, target,
                QStringLiteral(u"CREATE TABLE 棟マスタ (棟番号 INTEGER, 棟名称 TEXT, 小学校区 TEXT, 中学校区 TEXT NOT NULL);"));
     writeTable(files.source, kSourceKey, source);

@@ -53,7 +53,7 @@ std::vector<Row> sourceRows() {
         constexpr int kSpread = kRows + kRows / 20; // 7919 is a prime not dividing it: k -> number is one-to-one
         const int number = static_cast<int>(static_cast<long long>(k) * 7919 % kSpread) + 1;
         rows.push_back({QString::number(number), QStringLiteral("s"), QStringLiteral("s"),
-                        j % 997 == 0 ? QStringLiteral("<null>")
+                        j % 997 == 0 ? kNull
                                      : QStringLiteral(u"新%1-%2").arg(j).arg(QString(j % 40, u'x'))});
     }
     return rows;
@@ -91,7 +91,7 @@ void buildSuite(Suite& s) {
     s.before = dumpOf(target);
     std::map<QString, QStringList> assigned;
     for (const Row& r : source)
-        assigned[r.number] << (r.junior == QStringLiteral("<null>") ? QString() : r.junior);
+        assigned[r.number] << (r.junior == kNull ? QString() : r.junior);
     std::set<QString> seen;
     for (std::size_t i = 0; i < target.size(); ++i) {
         QSet<QString> rows{s.before[static_cast<qsizetype>(i)]};
@@ -276,7 +276,7 @@ INSTANTIATE_TEST_SUITE_P(
         Moment{"CloseLastCommitWrittenButJournalNotYetDeleted", fixed("source-db.close:1,target-journal.delete:1"),
                false, After::Mixed},
         Moment{"CloseAfterTheLastCommit", fixed("source-db.close:1,target-db.close:1"), false, After::AllNew}),
-    [](const ::testing::TestParamInfo<Moment>& info) { return std::string(info.param.name); });
+    [](const ::testing::TestParamInfo<Moment>& param) { return std::string(param.param.name); });
 
 } // namespace
 } // namespace reliability

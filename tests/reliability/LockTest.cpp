@@ -92,7 +92,7 @@ INSTANTIATE_TEST_SUITE_P(
         LockCase{"SourceExclusiveShort", Held::Source, "BEGIN EXCLUSIVE", 1500, 0},
         LockCase{"TargetWriterShort", Held::Target, "BEGIN IMMEDIATE; UPDATE 棟マスタ SET 小学校区 = 'other'", 1500, 0},
         LockCase{"TargetReaderShort", Held::Target, "BEGIN; SELECT count(*) FROM 棟マスタ", 1500, 0}),
-    [](const ::testing::TestParamInfo<LockCase>& info) { return std::string(info.param.name); });
+    [](const ::testing::TestParamInfo<LockCase>& param) { return std::string(param.param.name); });
 
 } // namespace
 } // namespace reliability

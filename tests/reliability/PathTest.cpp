@@ -125,71 +125,71 @@ INSTANTIATE_TEST_SUITE_P(
     Paths, PathTest,
     ::testing::Values(
         PathCase{"SpacesInEveryName", 0,
-                 [](const QString& r, const QByteArray& t, const QByteArray& s) {
-                     return placeAt(r, QStringLiteral("my programs/tou fix"), QStringLiteral("my data/Q4 Pro DB.mdb"), t, s);
+                 [](const QString& r, const QByteArray& target, const QByteArray& s) {
+                     return placeAt(r, QStringLiteral("my programs/tou fix"), QStringLiteral("my data/Q4 Pro DB.mdb"), target, s);
                  }},
         PathCase{"JapaneseNames", 0,
-                 [](const QString& r, const QByteArray& t, const QByteArray& s) {
-                     return placeAt(r, QStringLiteral(u"プログラム/棟マスタ修正"), QStringLiteral(u"データ/旧版 棟マスタ.mdb"), t, s);
+                 [](const QString& r, const QByteArray& target, const QByteArray& s) {
+                     return placeAt(r, QStringLiteral(u"プログラム/棟マスタ修正"), QStringLiteral(u"データ/旧版 棟マスタ.mdb"), target, s);
                  }},
         PathCase{"BackslashesOnly", 0,
-                 [](const QString& r, const QByteArray& t, const QByteArray& s) {
-                     Placed p = placeAt(r, QStringLiteral("prog"), QStringLiteral("src/Q4ProDB.mdb"), t, s);
+                 [](const QString& r, const QByteArray& target, const QByteArray& s) {
+                     Placed p = placeAt(r, QStringLiteral("prog"), QStringLiteral("src/Q4ProDB.mdb"), target, s);
                      return Placed{backslashed(p.programDir), backslashed(p.typed)};
                  }},
         PathCase{"MixedSeparators", 0,
-                 [](const QString& r, const QByteArray& t, const QByteArray& s) {
-                     Placed p = placeAt(r, QStringLiteral("prog"), QStringLiteral("src/sub/Q4ProDB.mdb"), t, s);
+                 [](const QString& r, const QByteArray& target, const QByteArray& s) {
+                     Placed p = placeAt(r, QStringLiteral("prog"), QStringLiteral("src/sub/Q4ProDB.mdb"), target, s);
                      return Placed{r + QStringLiteral("\\prog"), r + QStringLiteral("/src\\sub/Q4ProDB.mdb")};
                  }},
         PathCase{"DoubledSeparators", 0,
-                 [](const QString& r, const QByteArray& t, const QByteArray& s) {
-                     placeAt(r, QStringLiteral("prog"), QStringLiteral("src/Q4ProDB.mdb"), t, s);
+                 [](const QString& r, const QByteArray& target, const QByteArray& s) {
+                     placeAt(r, QStringLiteral("prog"), QStringLiteral("src/Q4ProDB.mdb"), target, s);
                      return Placed{r + QStringLiteral("//prog"), r + QStringLiteral("\\\\src//Q4ProDB.mdb")};
                  }},
         PathCase{"ProgramFolderEndingInBackslash", 0,
-                 [](const QString& r, const QByteArray& t, const QByteArray& s) {
-                     Placed p = placeAt(r, QStringLiteral("prog"), QStringLiteral("src/Q4ProDB.mdb"), t, s);
+                 [](const QString& r, const QByteArray& target, const QByteArray& s) {
+                     Placed p = placeAt(r, QStringLiteral("prog"), QStringLiteral("src/Q4ProDB.mdb"), target, s);
                      return Placed{p.programDir + u'\\', p.typed};
                  }},
         PathCase{"ProgramFolderEndingInSlash", 0,
-                 [](const QString& r, const QByteArray& t, const QByteArray& s) {
-                     Placed p = placeAt(r, QStringLiteral("prog"), QStringLiteral("src/Q4ProDB.mdb"), t, s);
+                 [](const QString& r, const QByteArray& target, const QByteArray& s) {
+                     Placed p = placeAt(r, QStringLiteral("prog"), QStringLiteral("src/Q4ProDB.mdb"), target, s);
                      return Placed{p.programDir + u'/', p.typed};
                  }},
         PathCase{"SourceEndingInBackslash", kInvalidPath,
-                 [](const QString& r, const QByteArray& t, const QByteArray& s) {
-                     Placed p = placeAt(r, QStringLiteral("prog"), QStringLiteral("src/Q4ProDB.mdb"), t, s);
+                 [](const QString& r, const QByteArray& target, const QByteArray& s) {
+                     Placed p = placeAt(r, QStringLiteral("prog"), QStringLiteral("src/Q4ProDB.mdb"), target, s);
                      return Placed{p.programDir, p.typed + u'\\'};
                  }},
         PathCase{"SourceFolderEndingInBackslash", kCannotOpenFile,
-                 [](const QString& r, const QByteArray& t, const QByteArray& s) {
-                     placeAt(r, QStringLiteral("prog"), QStringLiteral("src/Q4ProDB.mdb"), t, s);
+                 [](const QString& r, const QByteArray& target, const QByteArray& s) {
+                     placeAt(r, QStringLiteral("prog"), QStringLiteral("src/Q4ProDB.mdb"), target, s);
                      return Placed{r + QStringLiteral("/prog"), r + QStringLiteral("\\src\\")};
                  }},
         PathCase{"SourceBeyondTheEnginesLimit", kInvalidPath,
-                 [](const QString& r, const QByteArray& t, const QByteArray& s) {
-                     placeAt(r, QStringLiteral("prog"), QStringLiteral("unused"), t, s);
+                 [](const QString& r, const QByteArray& target, const QByteArray& s) {
+                     placeAt(r, QStringLiteral("prog"), QStringLiteral("unused"), target, s);
                      return Placed{r + QStringLiteral("/prog"), deepFolder(r, kBeyondEngine, s, QStringLiteral("Q4ProDB.mdb")) +
                                                                      QStringLiteral("/Q4ProDB.mdb")};
                  }},
         PathCase{"SourceBeyondTheSystemsLimit", kInvalidPath,
-                 [](const QString& r, const QByteArray& t, const QByteArray& s) {
-                     placeAt(r, QStringLiteral("prog"), QStringLiteral("unused"), t, s);
+                 [](const QString& r, const QByteArray& target, const QByteArray& s) {
+                     placeAt(r, QStringLiteral("prog"), QStringLiteral("unused"), target, s);
                      return Placed{r + QStringLiteral("/prog"), deepFolder(r, kBeyondSystem, s, QStringLiteral("Q4ProDB.mdb")) +
                                                                      QStringLiteral("\\Q4ProDB.mdb")};
                  }},
         PathCase{"ProgramFolderBeyondTheEnginesLimit", kInvalidPath,
-                 [](const QString& r, const QByteArray& t, const QByteArray& s) {
-                     const Placed p = placeAt(r, QStringLiteral("unused"), QStringLiteral("src/Q4ProDB.mdb"), t, s);
-                     return Placed{deepFolder(r, kBeyondEngine, t, QStringLiteral("Q_db/Q5ProDB.mdb")), p.typed};
+                 [](const QString& r, const QByteArray& target, const QByteArray& s) {
+                     const Placed p = placeAt(r, QStringLiteral("unused"), QStringLiteral("src/Q4ProDB.mdb"), target, s);
+                     return Placed{deepFolder(r, kBeyondEngine, target, QStringLiteral("Q_db/Q5ProDB.mdb")), p.typed};
                  }},
         PathCase{"ProgramFolderBeyondTheSystemsLimit", kInvalidPath,
-                 [](const QString& r, const QByteArray& t, const QByteArray& s) {
-                     const Placed p = placeAt(r, QStringLiteral("unused"), QStringLiteral("src/Q4ProDB.mdb"), t, s);
-                     return Placed{deepFolder(r, kBeyondSystem, t, QStringLiteral("Q_db/Q5ProDB.mdb")), p.typed};
+                 [](const QString& r, const QByteArray& target, const QByteArray& s) {
+                     const Placed p = placeAt(r, QStringLiteral("unused"), QStringLiteral("src/Q4ProDB.mdb"), target, s);
+                     return Placed{deepFolder(r, kBeyondSystem, target, QStringLiteral("Q_db/Q5ProDB.mdb")), p.typed};
                  }}),
-    [](const ::testing::TestParamInfo<PathCase>& info) { return std::string(info.param.name); });
+    [](const ::testing::TestParamInfo<PathCase>& param) { return std::string(param.param.name); });
 
 } // namespace
 } // namespace reliability

@@ -18,17 +18,16 @@ namespace reliability {
 namespace {
 
 QString value(const QString& v) {
-    return v == QStringLiteral("<null>") ? QStringLiteral("NULL") : QLatin1Char('\'') + QString(v).replace(u'\'', QStringLiteral("''")) + QLatin1Char('\'');
+    return v == kNull ? QStringLiteral("NULL") : QLatin1Char('\'') + QString(v).replace(u'\'', QStringLiteral("''")) + QLatin1Char('\'');
 }
 
 } // namespace
 
 void writeTable(const QString& path, const QString& key, const std::vector<Row>& rows, const QString& schema) {
-    QString script = QStringLiteral("BEGIN;") + schema;
+    QString script = schema;
     for (const Row& r : rows)
         script += QStringLiteral(u"INSERT INTO 棟マスタ VALUES (%1, %2, %3, %4);")
                       .arg(r.number, value(r.name), value(r.primary), value(r.junior));
-    script += QStringLiteral("COMMIT;");
     testsupport::CreateDb(path, key, script);
 }
 
@@ -36,7 +35,7 @@ std::vector<Row> expectedTarget(const std::vector<Row>& target, const std::vecto
     // Both sides compare numbers as numbers; the tests use whole numbers written plainly.
     std::map<QString, QString> last;
     for (const Row& r : source)
-        last[r.number] = r.junior == QStringLiteral("<null>") ? QString() : r.junior;
+        last[r.number] = r.junior == kNull ? QString() : r.junior;
     std::vector<Row> out = target;
     std::map<QString, bool> seen;
     for (Row& r : out) {

@@ -2,6 +2,9 @@
 // What the fault tests share: a program folder with its target and a source
 // in a temporary folder, the building tables in them, dumps to compare, and
 // a run of the window's Execute in this process.
+#include "tests/support/EncryptedDb.h"
+#include "tests/support/Keys.h"
+
 #include <QElapsedTimer>
 #include <QString>
 #include <QStringList>
@@ -13,8 +16,10 @@
 
 namespace reliability {
 
-inline const QString kSourceKey = QStringLiteral("k3pwnvhtq7");
-inline const QString kTargetKey = QStringLiteral("r8mfyelc4s");
+using testsupport::kNull;
+using testsupport::kSourceKey;
+using testsupport::kTargetKey;
+
 inline const QString kTable =
     QStringLiteral(u"CREATE TABLE 棟マスタ (棟番号 INTEGER, 棟名称 TEXT, 小学校区 TEXT, 中学校区 TEXT);");
 
@@ -22,8 +27,7 @@ struct Row {
     QString number; // as SQL: 101, 12.5, '7', NULL
     QString name;
     QString primary;
-    QString junior; // Null when empty optional
-    std::optional<QString> juniorValue() const { return junior == QStringLiteral("<null>") ? std::nullopt : std::optional(junior); }
+    QString junior; // kNull for Null, as dumps read it
 };
 
 // Creates an encrypted file (an empty key: plain SQLite) holding `schema` and the rows.

@@ -1,5 +1,5 @@
 #include "runtime/Conversion.h"
-#include "TestSupport.h"
+#include "tests/support/Raised.h"
 
 #include <gtest/gtest.h>
 
@@ -11,6 +11,8 @@
 using namespace Qt::StringLiterals;
 
 namespace {
+
+using testsupport::raised;
 
 constexpr double kNaN = std::numeric_limits<double>::quiet_NaN();
 constexpr double kInf = std::numeric_limits<double>::infinity();
@@ -34,7 +36,7 @@ TEST(Conversion, CLngRoundsHalfToEvenUpToTheBoundaries) {
 TEST(Conversion, CLngRaisesOverflowOutsideTheRange) {
     for (double v : {2147483647.5, 2147483648.0, -2147483648.51, -2147483649.0, 1e300, -1e300, kNaN, kInf, -kInf}) {
         SCOPED_TRACE(v);
-        EXPECT_EQ(raisedNumber([&] { vb::CLng(v); }), vb::kOverflow);
+        EXPECT_EQ(raised([&] { vb::CLng(v); }).number(), vb::kOverflow);
     }
 }
 
@@ -59,10 +61,10 @@ TEST(Conversion, IntDivAndModTruncateTowardZero) {
 }
 
 TEST(Conversion, IntDivAndModErrors) {
-    EXPECT_EQ(raisedNumber([] { vb::IntDiv(1, 0); }), vb::kDivisionByZero);
-    EXPECT_EQ(raisedNumber([] { vb::Mod(1, 0); }), vb::kDivisionByZero);
-    EXPECT_EQ(raisedNumber([] { vb::IntDiv(0, 0); }), vb::kDivisionByZero);
-    EXPECT_EQ(raisedNumber([] { vb::IntDiv(kMin, -1); }), vb::kOverflow);
+    EXPECT_EQ(raised([] { vb::IntDiv(1, 0); }).number(), vb::kDivisionByZero);
+    EXPECT_EQ(raised([] { vb::Mod(1, 0); }).number(), vb::kDivisionByZero);
+    EXPECT_EQ(raised([] { vb::IntDiv(0, 0); }).number(), vb::kDivisionByZero);
+    EXPECT_EQ(raised([] { vb::IntDiv(kMin, -1); }).number(), vb::kOverflow);
 }
 
 TEST(Conversion, ValReadsTheLeadingNumber) {
@@ -98,13 +100,13 @@ TEST(Conversion, ValReadsTheLeadingNumber) {
         EXPECT_EQ(vb::Val(c.in), c.out);
     }
     EXPECT_FALSE(std::signbit(vb::Val(u"-0")));
-    EXPECT_EQ(raisedNumber([] { vb::CLng(vb::Val(u"1E400")); }), vb::kOverflow);
+    EXPECT_EQ(raised([] { vb::CLng(vb::Val(u"1E400")); }).number(), vb::kOverflow);
 }
 
 TEST(Conversion, ValRaisesOverflowForWideHexAndOctal) {
     for (QStringView in : {u"&H100000000", u"&H123456789ABCDEF0123", u"&O40000000000"}) {
         SCOPED_TRACE(in.toString().toStdString());
-        EXPECT_EQ(raisedNumber([&] { vb::Val(in); }), vb::kOverflow);
+        EXPECT_EQ(raised([&] { vb::Val(in); }).number(), vb::kOverflow);
     }
 }
 

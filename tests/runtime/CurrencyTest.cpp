@@ -1,5 +1,5 @@
 #include "runtime/Currency.h"
-#include "TestSupport.h"
+#include "tests/support/Raised.h"
 
 #include <gtest/gtest.h>
 
@@ -8,6 +8,8 @@
 #include <random>
 
 namespace {
+
+using testsupport::raised;
 
 constexpr std::int64_t kRawMax = std::numeric_limits<std::int64_t>::max();
 constexpr std::int64_t kRawMin = std::numeric_limits<std::int64_t>::min();
@@ -32,7 +34,7 @@ TEST(Currency, FromDoubleRaisesOverflowOutsideTheRange) {
     for (double v : {922337203685478.0, -922337203685478.0, 922337203685477.5807, -922337203685477.5808, 1e19, std::numeric_limits<double>::quiet_NaN(),
                      std::numeric_limits<double>::infinity()}) {
         SCOPED_TRACE(v);
-        EXPECT_EQ(raisedNumber([&] { vb::Currency::fromDouble(v); }), vb::kOverflow);
+        EXPECT_EQ(raised([&] { vb::Currency::fromDouble(v); }).number(), vb::kOverflow);
     }
 }
 
@@ -57,7 +59,7 @@ TEST(Currency, CLngRoundsTheExactAmount) {
     }
     for (std::int64_t raw : {kMax32 * 10000 + 5000, kMin32 * 10000 - 5001, kRawMax, kRawMin}) {
         SCOPED_TRACE(raw);
-        EXPECT_EQ(raisedNumber([&] { vb::CLng(vb::Currency::fromRaw(raw)); }), vb::kOverflow);
+        EXPECT_EQ(raised([&] { vb::CLng(vb::Currency::fromRaw(raw)); }).number(), vb::kOverflow);
     }
 }
 

@@ -1,7 +1,7 @@
 #include "runtime/RuntimeError.h"
 #include "runtime/Truth.h"
 #include "runtime/Variant.h"
-#include "TestSupport.h"
+#include "tests/support/Raised.h"
 
 #include <gtest/gtest.h>
 
@@ -11,22 +11,16 @@ using namespace Qt::StringLiterals;
 
 namespace {
 
+using testsupport::raised;
+
 TEST(RuntimeError, CarriesNumberAndDescription) {
-    try {
-        vb::raise(vb::kOverflow);
-        FAIL() << "raise returned";
-    } catch (const vb::RuntimeError& e) {
-        EXPECT_EQ(e.number(), 6);
-        EXPECT_EQ(e.description(), u"Overflow"_s);
-        EXPECT_STREQ(e.what(), "Overflow");
-    }
-    try {
-        vb::raise(1000, u"Datei \u00FCberschrieben"_s);
-        FAIL() << "raise returned";
-    } catch (const vb::RuntimeError& e) {
-        EXPECT_EQ(e.number(), 1000);
-        EXPECT_STREQ(e.what(), "Datei \xC3\xBC" "berschrieben"); // UTF-8
-    }
+    const vb::RuntimeError standard = raised([] { vb::raise(vb::kOverflow); });
+    EXPECT_EQ(standard.number(), 6);
+    EXPECT_EQ(standard.description(), u"Overflow"_s);
+    EXPECT_STREQ(standard.what(), "Overflow");
+    const vb::RuntimeError own = raised([] { vb::raise(1000, u"Datei \u00FCberschrieben"_s); });
+    EXPECT_EQ(own.number(), 1000);
+    EXPECT_STREQ(own.what(), "Datei \xC3\xBC" "berschrieben"); // UTF-8
     EXPECT_EQ(vb::standardDescription(12345), u"Application-defined or object-defined error"_s);
 }
 

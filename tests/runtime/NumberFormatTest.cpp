@@ -1,5 +1,5 @@
 #include "runtime/NumberFormat.h"
-#include "TestSupport.h"
+#include "tests/support/Printers.h"
 
 #include <gtest/gtest.h>
 

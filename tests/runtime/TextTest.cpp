@@ -1,5 +1,5 @@
 #include "runtime/Text.h"
-#include "TestSupport.h"
+#include "tests/support/Raised.h"
 
 #include <gtest/gtest.h>
 
@@ -7,6 +7,8 @@ using namespace Qt::StringLiterals;
 using vb::Compare;
 
 namespace {
+
+using testsupport::raised;
 
 // "a", U+1F600 (two code units), "b": four code units in all.
 const QString kNonBmp = u"a\U0001F600b"_s;
@@ -30,12 +32,12 @@ TEST(Text, LeftAndMid) {
 
 TEST(Text, InvalidCountsAndPositionsRaiseError5) {
     const QString s = u"abc"_s;
-    EXPECT_EQ(raisedNumber([&] { vb::Left(s, -1); }), vb::kInvalidProcedureCall);
-    EXPECT_EQ(raisedNumber([&] { vb::Mid(s, 0); }), vb::kInvalidProcedureCall);
-    EXPECT_EQ(raisedNumber([&] { vb::Mid(s, -3); }), vb::kInvalidProcedureCall);
-    EXPECT_EQ(raisedNumber([&] { vb::Mid(s, 1, -1); }), vb::kInvalidProcedureCall);
-    EXPECT_EQ(raisedNumber([&] { vb::Mid(s, 0, 1); }), vb::kInvalidProcedureCall);
-    EXPECT_EQ(raisedNumber([&] { vb::InStr(0, s, u"a"_s, Compare::Binary); }), vb::kInvalidProcedureCall);
+    EXPECT_EQ(raised([&] { vb::Left(s, -1); }).number(), vb::kInvalidProcedureCall);
+    EXPECT_EQ(raised([&] { vb::Mid(s, 0); }).number(), vb::kInvalidProcedureCall);
+    EXPECT_EQ(raised([&] { vb::Mid(s, -3); }).number(), vb::kInvalidProcedureCall);
+    EXPECT_EQ(raised([&] { vb::Mid(s, 1, -1); }).number(), vb::kInvalidProcedureCall);
+    EXPECT_EQ(raised([&] { vb::Mid(s, 0, 1); }).number(), vb::kInvalidProcedureCall);
+    EXPECT_EQ(raised([&] { vb::InStr(0, s, u"a"_s, Compare::Binary); }).number(), vb::kInvalidProcedureCall);
 }
 
 TEST(Text, PositionsCountUtf16CodeUnits) {

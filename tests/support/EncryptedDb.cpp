@@ -3,81 +3,103 @@
 #include <sqlcipher/sqlite3.h>
 
 #include <QFile>
-#include <memory>
-#include <stdexcept>
+#include <gtest/gtest.h>
 
 namespace testsupport {
 
 namespace {
 
-struct Closer {
-    void operator()(sqlite3* db) const noexcept { sqlite3_close_v2(db); }
-};
-using Handle = std::unique_ptr<sqlite3, Closer>;
-
-void check(sqlite3* db, int rc, const char* what) {
-    if (rc != SQLITE_OK && rc != SQLITE_ROW && rc != SQLITE_DONE)
-        throw std::runtime_error(std::string(what) + ": " + (db ? sqlite3_errmsg(db) : sqlite3_errstr(rc)));
+int openFlags(RawDb::Mode mode) {
+    // Full mutex: a test may hand the connection to a thread of its own.
+    switch (mode) {
+    case RawDb::Mode::ReadOnly: return SQLITE_OPEN_READONLY | SQLITE_OPEN_FULLMUTEX;
+    case RawDb::Mode::ReadWrite: return SQLITE_OPEN_READWRITE | SQLITE_OPEN_FULLMUTEX;
+    case RawDb::Mode::Create: break;
+    }
+    return SQLITE_OPEN_READWRITE | SQLITE_OPEN_CREATE | SQLITE_OPEN_FULLMUTEX;
 }
 
-Handle open(const QString& path, const QString& key, int flags) {
-    sqlite3* raw = nullptr;
-    const int rc = sqlite3_open_v2(path.toUtf8().constData(), &raw, flags, nullptr);
-    Handle db(raw);
-    check(db.get(), rc, "open");
-    if (!key.isEmpty()) {
-        const QByteArray k = key.toUtf8();
-        check(db.get(), sqlite3_key(db.get(), k.constData(), static_cast<int>(k.size())), "key");
-    }
-    return db;
-}
-
-void exec(sqlite3* db, const QString& script) {
-    char* error = nullptr;
-    const int rc = sqlite3_exec(db, script.toUtf8().constData(), nullptr, nullptr, &error);
-    if (rc != SQLITE_OK) {
-        std::string message = error ? error : sqlite3_errstr(rc);
-        sqlite3_free(error);
-        throw std::runtime_error("exec: " + message);
-    }
+QString textOf(sqlite3_stmt* stmt, int i) {
+    return sqlite3_column_type(stmt, i) == SQLITE_NULL
+               ? kNull
+               : QString::fromUtf8(reinterpret_cast<const char*>(sqlite3_column_text(stmt, i)));
 }
 
 } // namespace
 
-void CreateDb(const QString& path, const QString& key, const QString& script) {
-    Handle db = open(path, key, SQLITE_OPEN_READWRITE | SQLITE_OPEN_CREATE);
-    exec(db.get(), script);
+void RawDb::Closer::operator()(sqlite3* db) const noexcept {
+    sqlite3_close_v2(db);
 }
 
-void ExecDb(const QString& path, const QString& key, const QString& script) {
-    Handle db = open(path, key, SQLITE_OPEN_READWRITE);
-    exec(db.get(), script);
+RawDb::RawDb(const QString& path, const QString& key, Mode mode) {
+    sqlite3* raw = nullptr;
+    const int rc = sqlite3_open_v2(path.toUtf8().constData(), &raw, openFlags(mode), nullptr);
+    db_.reset(raw);
+    if (rc != SQLITE_OK) {
+        ADD_FAILURE() << "open " << path.toStdString() << ": " << (raw ? sqlite3_errmsg(raw) : sqlite3_errstr(rc));
+        return;
+    }
+    if (!key.isEmpty()) {
+        const QByteArray k = key.toUtf8();
+        if (sqlite3_key(raw, k.constData(), static_cast<int>(k.size())) != SQLITE_OK)
+            ADD_FAILURE() << "key " << path.toStdString() << ": " << sqlite3_errmsg(raw);
+    }
+    sqlite3_busy_timeout(raw, 2000);
+}
+
+int RawDb::tryExec(const QString& sql) {
+    return sqlite3_exec(db_.get(), sql.toUtf8().constData(), nullptr, nullptr, nullptr);
+}
+
+void RawDb::exec(const QString& sql) {
+    if (tryExec(sql) != SQLITE_OK)
+        ADD_FAILURE() << sqlite3_errmsg(db_.get()) << " in " << sql.toStdString();
+}
+
+QStringList RawDb::read(const QString& sql, bool firstColumnOnly) {
+    QStringList rows;
+    sqlite3_stmt* raw = nullptr;
+    if (sqlite3_prepare_v2(db_.get(), sql.toUtf8().constData(), -1, &raw, nullptr) != SQLITE_OK) {
+        ADD_FAILURE() << sqlite3_errmsg(db_.get()) << " in " << sql.toStdString();
+        return rows;
+    }
+    const std::unique_ptr<sqlite3_stmt, int (*)(sqlite3_stmt*)> stmt(raw, sqlite3_finalize);
+    int rc;
+    while ((rc = sqlite3_step(raw)) == SQLITE_ROW) {
+        const int columns = firstColumnOnly ? 1 : sqlite3_column_count(raw);
+        QStringList values;
+        for (int i = 0; i < columns; ++i)
+            values << textOf(raw, i);
+        rows << values.join(QLatin1Char('|'));
+    }
+    if (rc != SQLITE_DONE)
+        ADD_FAILURE() << sqlite3_errmsg(db_.get()) << " in " << sql.toStdString();
+    return rows;
+}
+
+QStringList RawDb::rows(const QString& sql) {
+    return read(sql, false);
+}
+
+QStringList RawDb::column(const QString& sql) {
+    return read(sql, true);
+}
+
+void CreateDb(const QString& path, const QString& key, const QString& script) {
+    RawDb(path, key, RawDb::Mode::Create).exec(QStringLiteral("BEGIN;") + script + QStringLiteral(";COMMIT;"));
 }
 
 QStringList QueryDb(const QString& path, const QString& key, const QString& sql, bool writable) {
-    Handle db = open(path, key, writable ? SQLITE_OPEN_READWRITE : SQLITE_OPEN_READONLY);
-    sqlite3_stmt* raw = nullptr;
-    check(db.get(), sqlite3_prepare_v2(db.get(), sql.toUtf8().constData(), -1, &raw, nullptr), "prepare");
-    std::unique_ptr<sqlite3_stmt, int (*)(sqlite3_stmt*)> stmt(raw, sqlite3_finalize);
-    QStringList rows;
-    int rc;
-    while ((rc = sqlite3_step(stmt.get())) == SQLITE_ROW) {
-        QStringList values;
-        for (int i = 0; i < sqlite3_column_count(stmt.get()); ++i) {
-            if (sqlite3_column_type(stmt.get(), i) == SQLITE_NULL)
-                values << QStringLiteral("<null>");
-            else
-                values << QString::fromUtf8(reinterpret_cast<const char*>(sqlite3_column_text(stmt.get(), i)));
-        }
-        rows << values.join(QLatin1Char('|'));
-    }
-    check(db.get(), rc, "step");
-    return rows;
+    return RawDb(path, key, writable ? RawDb::Mode::ReadWrite : RawDb::Mode::ReadOnly).rows(sql);
 }
 
 QByteArray FileBytes(const QString& path) {
     QFile file(path);
-    return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
+    if (!file.open(QIODevice::ReadOnly)) {
+        ADD_FAILURE() << "cannot read " << path.toStdString() << ": " << file.errorString().toStdString();
+        return {};
+    }
+    return file.readAll();
 }
 
 } // namespace testsupport

@@ -1,9 +1,12 @@
 #pragma once
-// Builds and inspects test databases through the SQLCipher C API directly,
-// independent of the engine under test.
+// The engine's tests: a temporary folder with an engine, and files made and
+// read through the SQLCipher C API directly (tests/support), independent of
+// the engine under test.
 #include "platform/dao/Dao.h"
 #include "platform/dao/detail/Sqlite.h"
 #include "runtime/RuntimeError.h"
+#include "tests/support/EncryptedDb.h"
+#include "tests/support/Raised.h"
 
 #include <QStringList>
 #include <QTemporaryDir>
@@ -11,37 +14,20 @@
 
 namespace daotest {
 
+using testsupport::RawDb;
+using testsupport::raised;
+
 inline const QString kKey = QStringLiteral("鍵-secret");
 inline const QString kStandardTable =
     QStringLiteral(u"CREATE TABLE 棟マスタ (棟番号 INTEGER, 小学校区 TEXT, 中学校区 TEXT);");
 
-class RawDb {
-public:
-    // An empty key opens the file unencrypted. Creates the file if needed.
-    RawDb(const QString& path, const QString& key);
-    void exec(const QString& sql);   // fails the test on error
-    int tryExec(const QString& sql); // the SQLite result code
-    // First column of every row, as text; Null reads as "NULL".
-    QStringList column(const QString& sql);
-    sqlite3* get() const { return db_.get(); }
+// A new file made by the setup script, with this suite's key unless told otherwise.
+inline void createDb(const QString& path, const QString& setupSql, const QString& key = kKey) {
+    testsupport::CreateDb(path, key, setupSql);
+}
 
-private:
-    dao::detail::Handle db_;
-};
-
-void createDb(const QString& path, const QString& setupSql, const QString& key = kKey);
-QByteArray fileBytes(const QString& path);
-
-// The error raised by f; a test failure when there is none.
-template <class F>
-vb::RuntimeError raised(F&& f) {
-    try {
-        f();
-    } catch (const vb::RuntimeError& e) {
-        return e;
-    }
-    ADD_FAILURE() << "no error raised";
-    return vb::RuntimeError(0, QString());
+inline QByteArray fileBytes(const QString& path) {
+    return testsupport::FileBytes(path);
 }
 
 class DaoTest : public ::testing::Test {

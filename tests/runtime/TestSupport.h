@@ -1,3 +1,0 @@
-#pragma once
-// Shared helpers for the runtime tests.
-#include "tests/support/Printers.h"

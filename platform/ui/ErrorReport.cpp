@@ -1,10 +1,9 @@
 #include "platform/ui/ErrorReport.h"
 
-#include "platform/ui/App.h"
+#include "platform/ui/MsgBox.h"
 #include "runtime/RuntimeError.h"
 
 #include <QCoreApplication>
-#include <QMessageBox>
 
 namespace platform {
 
@@ -20,15 +19,13 @@ bool& endRequested() {
     return requested;
 }
 
-void showWindow(const ErrorReportRequest& request) {
-    QMessageBox box;
-    box.setIcon(QMessageBox::Critical);
-    box.setWindowTitle(App::Title());
-    box.setText(QCoreApplication::translate("ErrorReport", "Run-time error '%1':\n\n%2")
-                    .arg(request.number)
-                    .arg(request.description));
-    box.setStandardButtons(QMessageBox::Ok);
-    box.exec();
+// The platform's own critical box, so that a test can answer it like any other
+// box while the program still ends.
+void showBox(const ErrorReportRequest& request) {
+    MsgBox(QCoreApplication::translate("ErrorReport", "Run-time error '%1':\n\n%2")
+               .arg(request.number)
+               .arg(request.description),
+           vbCritical);
 }
 
 } // namespace
@@ -39,7 +36,7 @@ void ReportError(int number, const QString& description) {
         handler(request);
         return;
     }
-    showWindow(request);
+    showBox(request);
     endRequested() = true;
     // Ends the event loop once the handler has returned; before the loop runs, main checks EndRequested().
     QCoreApplication::exit(kErrorExitStatus);

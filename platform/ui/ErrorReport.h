@@ -16,7 +16,9 @@ struct ErrorReportRequest {
 
 using ErrorReportHandler = std::function<void(const ErrorReportRequest&)>;
 
-// Shows the report and asks the program to end with a non-zero status.
+// Shows the report in a critical MsgBox ("Run-time error 'N':" and the
+// description) and asks the program to end with kErrorExitStatus. A test
+// answers the box with ScopedMsgBoxHandler; the program still ends.
 void ReportError(int number, const QString& description);
 
 // Whether a report has asked the program to end (main checks it after load).

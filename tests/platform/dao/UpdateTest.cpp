@@ -233,17 +233,21 @@ TEST_F(UpdateTest, AKilledProcessLeavesAConsistentFile) {
         }
         _exit(1);
     }
-    // Kill it once some work has been committed, in the middle of more.
+    // Kill it once a second commit shows it is in the middle of more work.
     RawDb observer(path(), kKey);
-    bool committed = false;
-    for (auto until = std::chrono::steady_clock::now() + 10s; !committed && std::chrono::steady_clock::now() < until;
-         QThread::msleep(20))
-        committed = observer.column(QStringLiteral(u"SELECT count(*) FROM 棟マスタ WHERE 中学校区 <> 'old'")) !=
-                    QStringList{"0"};
-    QThread::msleep(300);
+    const QString progress = QStringLiteral(u"SELECT total(中学校区) FROM 棟マスタ");
+    QStringList seen = observer.column(progress);
+    int commits = 0;
+    for (auto until = std::chrono::steady_clock::now() + 10s; commits < 2 && std::chrono::steady_clock::now() < until;
+         QThread::msleep(20)) {
+        if (const QStringList now = observer.column(progress); now != seen) {
+            seen = now;
+            ++commits;
+        }
+    }
     kill(child, SIGKILL);
     waitpid(child, nullptr, 0);
-    EXPECT_TRUE(committed);
+    EXPECT_EQ(commits, 2);
     EXPECT_EQ(stored(QStringLiteral("PRAGMA integrity_check")), QStringList{"ok"});
     EXPECT_EQ(stored(QStringLiteral(u"SELECT count(*) FROM 棟マスタ WHERE 小学校区 IS NOT 中学校区")),
               QStringList{"0"});

@@ -5,7 +5,7 @@
 // accepted.
 #include "FuzzText.h"
 
-#include "platform/dao/detail/SelectParser.h"
+#include "platform/dao/SelectParser.h"
 
 #include <charconv>
 #include <cmath>

@@ -4,8 +4,8 @@
 #include "TestDb.h"
 
 #include "platform/dao/ErrorCodes.h"
-#include "platform/dao/detail/Connection.h"
-#include "platform/dao/detail/PendingWrites.h"
+#include "platform/dao/sqlcipher/SqlCipherStore.h"
+#include "platform/dao/sqlcipher/PendingWrites.h"
 
 #include <QDir>
 #include <QThread>
@@ -47,7 +47,7 @@ TEST_F(HeldUpdateTest, UpdatesReachTheFileWithinTheBoundWhileTheDatabaseStaysOpe
     const dao::DatabasePtr db = open(path());
     RawDb other(path(), kKey);
     for (int round = 1; round <= 2; ++round) {
-        const std::uint64_t held = dao::detail::updatesHeld();
+        const std::uint64_t held = db->statistics().updatesHeld;
         QStringList expected = stored();
         const auto updated = std::chrono::steady_clock::now();
         // Backwards, so that the order they are applied in is not the order given.
@@ -55,7 +55,7 @@ TEST_F(HeldUpdateTest, UpdatesReachTheFileWithinTheBoundWhileTheDatabaseStaysOpe
             setSecond(row(db, n), vb::Variant(QStringLiteral("r%1-%2").arg(round).arg(n)));
             expected[n - 1] = QStringLiteral("r%1-%2").arg(round).arg(n);
         }
-        EXPECT_GE(dao::detail::updatesHeld() - held, 14u) << "round " << round;
+        EXPECT_GE(db->statistics().updatesHeld - held, 14u) << "round " << round;
         // The previous commit (if any) took milliseconds: the bound is the
         // plain delay. The other connection reads meanwhile, never locked out.
         const auto bound = updated + dao::detail::kCommitDelay + 1500ms; // scheduling slack
@@ -130,7 +130,6 @@ TEST_F(HeldUpdateTest, ATransactionWithAJournalOfManyPagesCommitsWhole) {
 
 TEST_F(HeldUpdateTest, BatchesAppliedWhileTheCallerGoesOnAreSeenByEveryRead) {
     rows(3000, kStandardTable, QStringLiteral("old%1"));
-    const std::uint64_t batched = dao::detail::updatesAppliedInBatches();
     const dao::DatabasePtr db = open(path());
     const auto countNew = [&db] {
         const dao::RecordsetPtr rs =
@@ -156,7 +155,7 @@ TEST_F(HeldUpdateTest, BatchesAppliedWhileTheCallerGoesOnAreSeenByEveryRead) {
         }
     }
     db->Close();
-    EXPECT_GT(dao::detail::updatesAppliedInBatches() - batched, 0u);
+    EXPECT_GT(db->statistics().updatesBatched, 0u);
     EXPECT_EQ(stored(), expected);
     EXPECT_EQ(stored(QStringLiteral("PRAGMA integrity_check")), QStringList{"ok"});
 }
@@ -164,7 +163,7 @@ TEST_F(HeldUpdateTest, BatchesAppliedWhileTheCallerGoesOnAreSeenByEveryRead) {
 TEST_F(HeldUpdateTest, EveryKindOfReadSeesHeldUpdates) {
     rows(10);
     const dao::DatabasePtr db = open(path());
-    const std::uint64_t held = dao::detail::updatesHeld();
+    const std::uint64_t held = db->statistics().updatesHeld;
     const dao::RecordsetPtr first = row(db, 1);
     setSecond(first, vb::Variant(u"new"));
     const dao::RecordsetPtr all = db->OpenRecordset(QStringLiteral(u"SELECT * FROM 棟マスタ"));
@@ -174,7 +173,7 @@ TEST_F(HeldUpdateTest, EveryKindOfReadSeesHeldUpdates) {
         setSecond(rs, vb::Variant(u"new"));
         EXPECT_EQ(rs->Collect(QStringLiteral(u"中学校区")), vb::Variant(u"new")) << n;
     }
-    ASSERT_EQ(dao::detail::updatesHeld() - held, 3u);
+    ASSERT_EQ(db->statistics().updatesHeld - held, 3u);
     // A recordset read before the updates, moved onto an updated row.
     for (int n = 2; n <= 4; ++n)
         all->MoveNext();
@@ -191,10 +190,10 @@ TEST_F(HeldUpdateTest, EveryKindOfReadSeesHeldUpdates) {
 TEST_F(HeldUpdateTest, AnErrorLeavingTheEngineFindsHeldUpdatesInTheFile) {
     rows(10);
     const dao::DatabasePtr db = open(path());
-    const std::uint64_t held = dao::detail::updatesHeld();
+    const std::uint64_t held = db->statistics().updatesHeld;
     for (int n : {8, 2, 5})
         setSecond(row(db, n), vb::Variant(u"kept"));
-    ASSERT_EQ(dao::detail::updatesHeld() - held, 2u);
+    ASSERT_EQ(db->statistics().updatesHeld - held, 2u);
     EXPECT_EQ(raised([&] { db->OpenRecordset(QStringLiteral(u"SELECT * FROM 無い表")); }).number(), kTableNotFound);
     // Not closed, not released: in the file all the same.
     EXPECT_EQ(stored(), QStringList({"old", "kept", "old", "old", "kept", "old", "old", "kept", "old", "old"}));
@@ -260,13 +259,13 @@ TEST_F(HeldUpdateTest, RowsAnotherConnectionChangedBeforeOurWritesAreCheckedAgai
     RawDb(path(), kKey).exec(QStringLiteral(u"DELETE FROM 棟マスタ WHERE 棟番号 = 4; "
                                             u"UPDATE 棟マスタ SET 小学校区 = 'other' WHERE 棟番号 = 2"));
     EXPECT_EQ(raised([&] { setSecond(fourth, vb::Variant(u"four")); }).number(), kRecordDeleted);
-    const std::uint64_t held = dao::detail::updatesHeld();
+    const std::uint64_t held = db->statistics().updatesHeld;
     setSecond(third, vb::Variant(u"three"));
     // Read before the other connection's commit: not held, made and checked at once.
     setSecond(second, vb::Variant(u"two"));
-    EXPECT_EQ(dao::detail::updatesHeld(), held);
+    EXPECT_EQ(db->statistics().updatesHeld, held);
     setSecond(row(db, 1), vb::Variant(u"one")); // read since: held
-    EXPECT_EQ(dao::detail::updatesHeld(), held + 1);
+    EXPECT_EQ(db->statistics().updatesHeld, held + 1);
     db->Close();
     EXPECT_EQ(stored(), QStringList({"one", "two", "three"}));
     EXPECT_EQ(stored(QStringLiteral(u"SELECT 小学校区 FROM 棟マスタ WHERE 棟番号 = 2")), QStringList{"other"});

@@ -5,7 +5,7 @@
 #include "TestDb.h"
 
 #include "platform/dao/ErrorCodes.h"
-#include "platform/dao/detail/KeyLookup.h"
+#include "platform/dao/sqlcipher/Lookups.h"
 
 #include <map>
 #include <random>
@@ -55,7 +55,7 @@ const char* const kLiterals[] = {
 const char* const kTypes[] = {"INTEGER", "REAL", "NUMERIC", "", "BLOB", "INT", "DOUBLE"};
 
 TEST(KeyLookupProperty, GivesThePlainQueryRowsForEveryValueTypeWithAndWithoutIndex) {
-    const std::uint64_t answersBefore = dao::detail::lookupAnswers();
+    std::uint64_t answers = 0;
     const dao::DBEnginePtr engine = dao::DBEngine::create();
     int compared = 0;
     for (unsigned seed = 0; seed < 56; ++seed) {
@@ -100,11 +100,12 @@ TEST(KeyLookupProperty, GivesThePlainQueryRowsForEveryValueTypeWithAndWithoutInd
                 ++compared;
             }
         }
+        answers += db->statistics().lookupAnswers;
         db->Close();
     }
     EXPECT_EQ(compared, 56 * 2 * static_cast<int>(std::size(kLiterals)));
     // Most of those opens must have been the lookup's, or this proved nothing about it.
-    EXPECT_GT(dao::detail::lookupAnswers() - answersBefore, static_cast<std::uint64_t>(compared / 3));
+    EXPECT_GT(answers, static_cast<std::uint64_t>(compared / 3));
 }
 
 class KeyLookupTest : public DaoTest {
@@ -135,12 +136,12 @@ protected:
 };
 
 TEST_F(KeyLookupTest, AWriteToTheKeyColumnThroughARecordsetIsSeenByTheNextOpen) {
-    const std::uint64_t built = dao::detail::lookupsBuilt();
+    const std::uint64_t built = db->statistics().lookupsBuilt;
     warmUp();
-    ASSERT_EQ(dao::detail::lookupsBuilt(), built + 1);
-    const std::uint64_t answers = dao::detail::lookupAnswers();
+    ASSERT_EQ(db->statistics().lookupsBuilt, built + 1);
+    const std::uint64_t answers = db->statistics().lookupAnswers;
     EXPECT_EQ(ids(row(21)), QStringList());
-    EXPECT_GT(dao::detail::lookupAnswers(), answers);
+    EXPECT_GT(db->statistics().lookupAnswers, answers);
 
     // Several moves, some held back by the engine, all visible at once.
     for (const auto& [from, to] : {std::pair(5, 21), std::pair(6, 21), std::pair(7, 5)}) {
@@ -163,7 +164,7 @@ TEST_F(KeyLookupTest, AWriteToTheKeyColumnThroughARecordsetIsSeenByTheNextOpen) 
 
 TEST_F(KeyLookupTest, WritesToOtherColumnsKeepTheLookup) {
     warmUp();
-    const std::uint64_t built = dao::detail::lookupsBuilt(), answers = dao::detail::lookupAnswers();
+    const std::uint64_t built = db->statistics().lookupsBuilt, answers = db->statistics().lookupAnswers;
     for (int n = 1; n <= 20; ++n) {
         const dao::RecordsetPtr rs = row(n);
         rs->Edit();
@@ -171,8 +172,8 @@ TEST_F(KeyLookupTest, WritesToOtherColumnsKeepTheLookup) {
         rs->Update();
         EXPECT_EQ(rs->Collect(QStringLiteral(u"中学校区")), vb::Variant(QStringLiteral("new%1").arg(n)));
     }
-    EXPECT_EQ(dao::detail::lookupsBuilt(), built);
-    EXPECT_EQ(dao::detail::lookupAnswers() - answers, 20u);
+    EXPECT_EQ(db->statistics().lookupsBuilt, built);
+    EXPECT_EQ(db->statistics().lookupAnswers - answers, 20u);
     EXPECT_EQ(row(3)->Collect(QStringLiteral(u"中学校区")), vb::Variant(u"new3"));
 }
 
@@ -189,13 +190,13 @@ TEST_F(KeyLookupTest, ARowAnotherConnectionInsertsBetweenTwoOpensIsSeenByTheSeco
 
 TEST_F(KeyLookupTest, ATableOverTheBudgetIsAnsweredByThePlainQuery) {
     const ScopedBudget tiny(64);
-    const std::uint64_t built = dao::detail::lookupsBuilt(), answers = dao::detail::lookupAnswers();
+    const std::uint64_t built = db->statistics().lookupsBuilt, answers = db->statistics().lookupAnswers;
     for (int pass = 0; pass < 3; ++pass) {
         for (int n = 0; n <= 21; ++n)
             EXPECT_EQ(ids(row(n)), plain(n)) << n;
     }
-    EXPECT_EQ(dao::detail::lookupsBuilt(), built);
-    EXPECT_EQ(dao::detail::lookupAnswers(), answers);
+    EXPECT_EQ(db->statistics().lookupsBuilt, built);
+    EXPECT_EQ(db->statistics().lookupAnswers, answers);
 }
 
 TEST_F(KeyLookupTest, ATextColumnComparedWithANumberIsRefusedEveryTime) {
@@ -264,11 +265,11 @@ TEST(KeyLookupStart, AColumnWithoutAnIndexGetsItsLookupAtTheFirstOpen) {
         const auto plain = [&file](int k) {
             return RawDb(file, kKey).column(QStringLiteral("SELECT count(*) FROM t WHERE k = %1").arg(k)).value(0).toInt();
         };
-        const std::uint64_t built = dao::detail::lookupsBuilt();
+        const std::uint64_t built = db->statistics().lookupsBuilt;
         EXPECT_EQ(count(3), plain(3)) << c.name;
-        EXPECT_EQ(dao::detail::lookupsBuilt() - built, c.indexed ? 0u : 1u) << c.name;
+        EXPECT_EQ(db->statistics().lookupsBuilt - built, c.indexed ? 0u : 1u) << c.name;
         EXPECT_EQ(count(4), plain(4)) << c.name;
-        EXPECT_EQ(dao::detail::lookupsBuilt() - built, 1u) << c.name;
+        EXPECT_EQ(db->statistics().lookupsBuilt - built, 1u) << c.name;
         db->Close();
     }
 }

@@ -4,8 +4,8 @@
 // the part after a known shape.
 #include "TestDb.h"
 
-#include "platform/dao/detail/PendingWrites.h"
-#include "platform/dao/detail/SelectParser.h"
+#include "platform/dao/sqlcipher/PendingWrites.h"
+#include "platform/dao/SelectParser.h"
 
 namespace daotest {
 namespace {

@@ -3,7 +3,7 @@
 // read through the SQLCipher C API directly (tests/support), independent of
 // the engine under test.
 #include "platform/dao/Dao.h"
-#include "platform/dao/detail/Sqlite.h"
+#include "platform/dao/sqlcipher/Sqlite.h"
 #include "runtime/RuntimeError.h"
 #include "tests/support/EncryptedDb.h"
 #include "tests/support/Raised.h"

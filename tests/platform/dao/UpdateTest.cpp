@@ -1,7 +1,7 @@
 #include "TestDb.h"
 
 #include "platform/dao/ErrorCodes.h"
-#include "platform/dao/detail/Connection.h"
+#include "platform/dao/sqlcipher/SqlCipherStore.h"
 
 #include <QDir>
 #include <QThread>

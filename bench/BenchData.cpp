@@ -56,6 +56,7 @@ Sqlite Open(const QString& path, const QString& key, bool create) {
     check(raw, rc);
     const QByteArray k = key.toUtf8();
     check(raw, sqlite3_key(raw, k.constData(), static_cast<int>(k.size())));
+    check(raw, sqlite3_exec(raw, "PRAGMA cipher_compatibility = 3", nullptr, nullptr, nullptr));
     return db;
 }
 

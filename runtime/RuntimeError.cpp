@@ -23,6 +23,8 @@ QString standardDescription(int number) {
         return QCoreApplication::translate("vb", "Overflow");
     case kDivisionByZero:
         return QCoreApplication::translate("vb", "Division by zero");
+    case kUserInterrupt:
+        return QCoreApplication::translate("vb", "User interrupt occurred");
     default:
         return QCoreApplication::translate("vb", "Application-defined or object-defined error");
     }

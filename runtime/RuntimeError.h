@@ -25,6 +25,7 @@ private:
 inline constexpr int kInvalidProcedureCall = 5;
 inline constexpr int kOverflow = 6;
 inline constexpr int kDivisionByZero = 11;
+inline constexpr int kUserInterrupt = 18;
 
 [[noreturn]] void raise(int number, const QString& description);
 // Raises the numbered error with the runtime's standard (translated) description.

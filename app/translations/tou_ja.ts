@@ -23,6 +23,10 @@
 <context>
     <name>dao</name>
     <message>
+        <source>Out of memory while working on &apos;%1&apos;.</source>
+        <translation>&apos;%1&apos; の処理中にメモリが不足しました。</translation>
+    </message>
+    <message>
         <source>The database engine could not be started: %1</source>
         <translation>データベース エンジンを開始できません: %1</translation>
     </message>
@@ -207,6 +211,10 @@
     <message>
         <source>Division by zero</source>
         <translation>0 で除算しました。</translation>
+    </message>
+    <message>
+        <source>User interrupt occurred</source>
+        <translation>ユーザーによる割り込みが発生しました。</translation>
     </message>
     <message>
         <source>Application-defined or object-defined error</source>

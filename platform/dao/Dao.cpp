@@ -6,7 +6,14 @@
 
 namespace dao {
 
-DBEngine::DBEngine() : defaultWorkspace_(std::make_shared<Workspace>()) {}
+namespace {
+
+constexpr sqlite3_int64 kHeapLimit = sqlite3_int64{1} << 30;
+
+} // namespace
+
+DBEngine::DBEngine()
+    : interrupt_(std::make_shared<InterruptCheck>()), defaultWorkspace_(std::make_shared<Workspace>(interrupt_)) {}
 
 DBEngine::~DBEngine() = default;
 
@@ -15,6 +22,12 @@ DBEnginePtr DBEngine::create() {
     // The commit timer uses a connection from a second thread.
     if (rc != SQLITE_OK || !sqlite3_threadsafe())
         throw errors::engineNotStarted(QString::fromUtf8(sqlite3_errstr(rc)));
+    // The library built with the program, not some other one found first.
+    if (sqlite3_libversion_number() != SQLITE_VERSION_NUMBER)
+        throw errors::engineNotStarted(QString::fromUtf8(sqlite3_libversion()));
+    // A file made to exhaust memory meets an out-of-memory error well before
+    // the desktop runs short.
+    sqlite3_hard_heap_limit64(kHeapLimit);
     return DBEnginePtr(new DBEngine());
 }
 
@@ -30,7 +43,7 @@ WorkspacePtr Workspaces::Item(std::int16_t index) {
 
 DatabasePtr Workspace::OpenDatabase(const QString& name, vb::Boolean options, vb::Boolean readOnly,
                                     const QString& connect) {
-    return std::make_shared<Database>(openStore(name, connect, vb::isTrue(options), vb::isTrue(readOnly)));
+    return std::make_shared<Database>(openStore(name, connect, vb::isTrue(options), vb::isTrue(readOnly), interrupt_));
 }
 
 Database::Database(std::shared_ptr<Store> store) : store_(std::move(store)) {}

@@ -38,9 +38,12 @@ public:
     ~DBEngine();
 
     WorkspacesPtr Workspaces();
+    // Asked now and then while a file opened from now on is read; see Interrupt.h.
+    void SetInterruptCheck(InterruptCheck check) { *interrupt_ = std::move(check); }
 
 private:
     DBEngine();
+    InterruptCheckPtr interrupt_;
     WorkspacePtr defaultWorkspace_;
     friend class dao::Workspaces;
 };
@@ -58,12 +61,16 @@ private:
 
 class Workspace {
 public:
+    explicit Workspace(InterruptCheckPtr interrupt) : interrupt_(std::move(interrupt)) {}
     // Opens an existing database file. name is a path in which "\"
     // reads as "/". options true asks for exclusive use; readOnly opens for
     // reading only; connect is a connect text such as ";pwd=secret".
     // Never creates a file or folder.
     DatabasePtr OpenDatabase(const QString& name, vb::Boolean options, vb::Boolean readOnly,
                              const QString& connect);
+
+private:
+    InterruptCheckPtr interrupt_;
 };
 
 class Database {

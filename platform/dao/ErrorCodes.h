@@ -6,6 +6,7 @@
 namespace dao::err {
 
 inline constexpr int kOutOfMemory = 7;            // the language runtime's number, kept for the same failure
+inline constexpr int kUserInterrupt = 18;         // the language runtime's number: the user stopped the work
 
 inline constexpr int kDatabaseError = 3000;       // any engine failure without a closer match
 inline constexpr int kInvalidArgument = 3001;

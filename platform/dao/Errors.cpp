@@ -68,6 +68,10 @@ vb::RuntimeError outOfMemory(const QString& file) {
     return {err::kOutOfMemory, translate("dao", "Out of memory while working on '%1'.").arg(file)};
 }
 
+vb::RuntimeError userInterrupt() {
+    return {err::kUserInterrupt, vb::standardDescription(err::kUserInterrupt)};
+}
+
 vb::RuntimeError invalidPath(const QString& path) {
     return {err::kInvalidPath, translate("dao", "'%1' is not a valid path.").arg(path)};
 }
@@ -108,6 +112,13 @@ vb::RuntimeError invalidPassword(const QString& path) {
 
 vb::RuntimeError corrupt(const QString& path) {
     return {err::kCorrupt, translate("dao", "Cannot open database '%1'. The file may be damaged.").arg(path)};
+}
+
+vb::RuntimeError nestedTooDeeply(const QString& path, int most) {
+    return {err::kCorrupt, translate("dao", "Cannot read '%1': a query in it expands more than %2 views or "
+                                            "sub-queries. The file may be damaged or made to harm.")
+                               .arg(path)
+                               .arg(most)};
 }
 
 vb::RuntimeError readOnlyDatabase(const QString& path) {

@@ -24,6 +24,7 @@ vb::RuntimeError criteriaTypeMismatch(const QString& field, const QString& table
                                       const QString& file);
 vb::RuntimeError engineNotStarted(const QString& reason);
 vb::RuntimeError outOfMemory(const QString& file);
+vb::RuntimeError userInterrupt();
 
 // Paths and files
 vb::RuntimeError invalidPath(const QString& path);
@@ -35,6 +36,7 @@ vb::RuntimeError plainSqlite(const QString& path);
 vb::RuntimeError unrecognizedFormat(const QString& path);
 vb::RuntimeError invalidPassword(const QString& path);
 vb::RuntimeError corrupt(const QString& path);
+vb::RuntimeError nestedTooDeeply(const QString& path, int most);
 
 // Writing
 vb::RuntimeError readOnlyDatabase(const QString& path);  // opened for reading only

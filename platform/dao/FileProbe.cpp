@@ -5,7 +5,10 @@
 #include <QDir>
 
 #include <filesystem>
-#include <fstream>
+
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
 
 namespace dao {
 
@@ -43,15 +46,25 @@ ProbedFile probeFile(const QString& name, qsizetype maxPathBytes) {
             throw errors::fileNotFound(path);
         throw errors::invalidPath(path);
     }
-    const std::uintmax_t size = fs::is_regular_file(status) ? fs::file_size(file, ec) : 0;
-    std::ifstream probe(file, std::ios::binary);
-    if (!fs::is_regular_file(status) || ec || !probe)
+    // Only a regular file (or a link to one) is ever opened: a FIFO or a
+    // device would block the open, or feed the reader for ever. Opened
+    // without blocking and checked again once open, so a file swapped in
+    // meanwhile is caught too.
+    if (!fs::is_regular_file(status))
         throw errors::cannotOpenFile(path);
+    const int fd = ::open(file.c_str(), O_RDONLY | O_NONBLOCK | O_CLOEXEC | O_NOCTTY);
+    if (fd < 0)
+        throw errors::cannotOpenFile(path);
+    struct stat info {};
     QByteArray header(kJetHeader.size(), '\0');
-    probe.read(header.data(), header.size());
-    const auto startsWith = [&](const QByteArray& magic) {
-        return probe.gcount() >= magic.size() && header.startsWith(magic);
-    };
+    ssize_t got = -1;
+    if (::fstat(fd, &info) == 0 && S_ISREG(info.st_mode))
+        got = ::pread(fd, header.data(), static_cast<std::size_t>(header.size()), 0);
+    ::close(fd);
+    if (got < 0)
+        throw errors::cannotOpenFile(path);
+    const auto size = static_cast<std::uintmax_t>(info.st_size);
+    const auto startsWith = [&](const QByteArray& magic) { return got >= magic.size() && header.startsWith(magic); };
     if (startsWith(kPlainHeader))
         throw errors::plainSqlite(path);
     if (size < kCipherPageSize)

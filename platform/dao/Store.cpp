@@ -5,11 +5,12 @@
 
 namespace dao {
 
-std::shared_ptr<Store> openStore(const QString& name, const QString& connect, bool exclusive, bool readOnly) {
+std::shared_ptr<Store> openStore(const QString& name, const QString& connect, bool exclusive, bool readOnly,
+                                 InterruptCheckPtr interrupt) {
     const ProbedFile file = probeFile(name, detail::longestPath());
     // Every kind that passed the probe is tried as an encrypted file; one
     // that is not fails there as a wrong key or an unknown format.
-    return detail::SqlCipherStore::open(file, connect, exclusive, readOnly);
+    return detail::SqlCipherStore::open(file, connect, exclusive, readOnly, std::move(interrupt));
 }
 
 } // namespace dao

@@ -98,6 +98,8 @@ int hold(int argc, char** argv) {
     std::unique_ptr<sqlite3, int (*)(sqlite3*)> db(raw, sqlite3_close);
     if (rc == SQLITE_OK && argv[3][0])
         rc = sqlite3_key(db.get(), argv[3], static_cast<int>(std::strlen(argv[3])));
+    if (rc == SQLITE_OK && argv[3][0] != '\0')
+        rc = sqlite3_exec(db.get(), "PRAGMA cipher_compatibility = 3", nullptr, nullptr, nullptr);
     if (rc == SQLITE_OK)
         rc = sqlite3_busy_timeout(db.get(), 10000);
     if (rc == SQLITE_OK)

@@ -41,7 +41,9 @@ RawDb::RawDb(const QString& path, const QString& key, Mode mode) {
     }
     if (!key.isEmpty()) {
         const QByteArray k = key.toUtf8();
-        if (sqlite3_key(raw, k.constData(), static_cast<int>(k.size())) != SQLITE_OK)
+        // The format the program's files have always had.
+        if (sqlite3_key(raw, k.constData(), static_cast<int>(k.size())) != SQLITE_OK ||
+            sqlite3_exec(raw, "PRAGMA cipher_compatibility = 3", nullptr, nullptr, nullptr) != SQLITE_OK)
             ADD_FAILURE() << "key " << path.toStdString() << ": " << sqlite3_errmsg(raw);
     }
     sqlite3_busy_timeout(raw, 2000);

@@ -2,6 +2,7 @@
 
 #include "platform/dao/Errors.h"
 #include "platform/dao/FileProbe.h"
+#include "platform/dao/sqlcipher/Defences.h"
 #include "platform/dao/sqlcipher/HandleGuard.h"
 
 #include <algorithm>
@@ -74,9 +75,14 @@ vb::RuntimeError errorFor(const Failure& f, const QString& path, const QStringLi
         if (f.op == Op::Write && (oneOf(f.systemError, {EACCES, EPERM, EROFS}) || !folderTakesNewFiles(path)))
             return errors::readOnlyFolder(path);
         return errors::cannotOpenFile(path);
-    case SQLITE_PERM:
     case SQLITE_AUTH:
+        if (f.nestedTooDeeply)
+            return errors::nestedTooDeeply(path, kMostNestedSelects);
+        [[fallthrough]];
+    case SQLITE_PERM:
         return errors::cannotOpenFile(path);
+    case SQLITE_INTERRUPT:
+        return errors::userInterrupt();
     case SQLITE_MISMATCH:
         return errors::conversionError(path);
     case SQLITE_CONSTRAINT:
@@ -115,7 +121,7 @@ vb::RuntimeError errorFor(const Failure& f, const QString& path, const QStringLi
 }
 
 vb::RuntimeError ResultCodes::error(int rc, Op op, const QStringList& fields) const {
-    Failure failure{rc, 0, op, 0, QString::fromUtf8(sqlite3_errstr(rc))};
+    Failure failure{rc, 0, op, 0, QString::fromUtf8(sqlite3_errstr(rc)), defences_.refusedNesting()};
     if (sqlite3* db = guard_.handle()) {
         failure.systemError = sqlite3_system_errno(db);
         if ((sqlite3_extended_errcode(db) & 0xff) == (rc & 0xff)) {

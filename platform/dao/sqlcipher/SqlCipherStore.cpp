@@ -29,12 +29,13 @@ qsizetype longestPath() {
     return vfs ? vfs->mxPathname - 8 : 0;
 }
 
-SqlCipherStore::SqlCipherStore(QString path, bool readOnly, Handle handle)
+SqlCipherStore::SqlCipherStore(QString path, bool readOnly, Handle handle, InterruptCheckPtr interrupt)
     : readOnly_(readOnly),
+      interruption_(std::move(interrupt)),
       guard_(std::move(handle)),
-      codes_(guard_, std::move(path)),
+      codes_(guard_, defences_, std::move(path)),
       statements_(guard_, codes_),
-      writer_(guard_, statements_, codes_) {}
+      writer_(guard_, statements_, codes_, interruption_) {}
 
 SqlCipherStore::~SqlCipherStore() {
     writer_.stopTimer();
@@ -48,14 +49,14 @@ SqlCipherStore::~SqlCipherStore() {
 }
 
 std::shared_ptr<SqlCipherStore> SqlCipherStore::open(const ProbedFile& file, const QString& connect,
-                                                     bool exclusive, bool readOnly) {
+                                                     bool exclusive, bool readOnly, InterruptCheckPtr interrupt) {
     sqlite3* raw = nullptr;
     // The handle is only ever used by one thread at a time (through the
     // guard), so the library's own lock on every call would only cost time.
     const int flags = (readOnly ? SQLITE_OPEN_READONLY : SQLITE_OPEN_READWRITE) | SQLITE_OPEN_NOMUTEX;
     const int rc = sqlite3_open_v2(file.path.toUtf8().constData(), &raw, flags, journalVfsName());
     // A handle comes back even on failure and must be closed.
-    std::shared_ptr<SqlCipherStore> store(new SqlCipherStore(file.path, readOnly, Handle(raw)));
+    std::shared_ptr<SqlCipherStore> store(new SqlCipherStore(file.path, readOnly, Handle(raw), std::move(interrupt)));
     HandleGuard::Lock lock(store->guard_);
     store->codes_.check(rc, Op::Open);
     store->connect(passwordFromConnect(connect), exclusive);
@@ -64,13 +65,18 @@ std::shared_ptr<SqlCipherStore> SqlCipherStore::open(const ProbedFile& file, con
 
 void SqlCipherStore::connect(const std::optional<QString>& password, bool exclusive) {
     sqlite3* db = guard_.handle();
+    defences_.install(db);
     // Without a password the file is opened unkeyed: plain files were turned
     // away before, so an encrypted file then fails as a wrong password.
     if (password && !password->isEmpty()) {
         const QByteArray key = password->toUtf8();
         codes_.check(sqlite3_key(db, key.constData(), static_cast<int>(key.size())), Op::Open);
+        // The files keep the format they have always had (and that older
+        // tools read): set before the first read, or it is too late.
+        codes_.check(sqlite3_exec(db, "PRAGMA cipher_compatibility = 3", nullptr, nullptr, nullptr), Op::Open);
     }
     codes_.check(sqlite3_busy_timeout(db, static_cast<int>(busyTimeout().count())), Op::Open);
+    interruption_.install(db);
 
     // Reading the schema is the first use of the key; a wrong one shows here.
     {
@@ -102,6 +108,7 @@ void SqlCipherStore::call(FunctionRef f) {
     if (std::optional<vb::RuntimeError> failure = writer_.takeDeferred())
         throw *failure;
     try {
+        const Interruption::Allow interruptible(interruption_);
         f();
     } catch (const std::bad_alloc&) {
         writer_.commitQuietly();

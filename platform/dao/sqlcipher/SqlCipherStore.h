@@ -5,7 +5,9 @@
 #include "platform/dao/FileProbe.h"
 #include "platform/dao/Store.h"
 #include "platform/dao/sqlcipher/ChangeWatch.h"
+#include "platform/dao/sqlcipher/Defences.h"
 #include "platform/dao/sqlcipher/HandleGuard.h"
+#include "platform/dao/sqlcipher/Interruption.h"
 #include "platform/dao/sqlcipher/Lookups.h"
 #include "platform/dao/sqlcipher/ResultCodes.h"
 #include "platform/dao/sqlcipher/Schema.h"
@@ -28,7 +30,7 @@ qsizetype longestPath();
 class SqlCipherStore final : public Store, private Sql, public std::enable_shared_from_this<SqlCipherStore> {
 public:
     static std::shared_ptr<SqlCipherStore> open(const ProbedFile& file, const QString& connect, bool exclusive,
-                                                bool readOnly);
+                                                bool readOnly, InterruptCheckPtr interrupt);
     ~SqlCipherStore() override;
 
     void call(FunctionRef f) override;
@@ -60,7 +62,7 @@ public:
                    const std::vector<vb::Variant>& values, std::uint64_t keysEpoch);
 
 private:
-    SqlCipherStore(QString path, bool readOnly, Handle handle);
+    SqlCipherStore(QString path, bool readOnly, Handle handle, InterruptCheckPtr interrupt);
     void connect(const std::optional<QString>& password, bool exclusive);
     void closeLocked() noexcept;
 
@@ -71,6 +73,8 @@ private:
     const ResultCodes& codes() const override { return codes_; }
 
     bool readOnly_;
+    Interruption interruption_;
+    Defences defences_;
     HandleGuard guard_;
     ResultCodes codes_;
     Statements statements_;

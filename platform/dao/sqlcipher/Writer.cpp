@@ -43,8 +43,8 @@ std::chrono::steady_clock::duration commitStartAfter(std::chrono::steady_clock::
     return delay - std::min(previousCommit, delay / 2);
 }
 
-Writer::Writer(HandleGuard& guard, Statements& statements, const ResultCodes& codes)
-    : guard_(guard), statements_(statements), codes_(codes) {}
+Writer::Writer(HandleGuard& guard, Statements& statements, const ResultCodes& codes, Interruption& interruption)
+    : guard_(guard), statements_(statements), codes_(codes), interruption_(interruption) {}
 
 Writer::~Writer() {
     stopTimer();
@@ -63,6 +63,7 @@ bool Writer::begin() {
     if (writing())
         return false;
     sqlite3* db = guard_.handle();
+    const Interruption::Hold writes(interruption_);
     // IMMEDIATE takes the write lock now, so a busy file fails here, before
     // any row has changed, instead of deadlocking halfway.
     codes_.check(sqlite3_exec(db, "BEGIN IMMEDIATE", nullptr, nullptr, nullptr), Op::Write);
@@ -96,6 +97,7 @@ void Writer::update(const RowUpdate& row) {
         return;
     }
     flush(); // the held updates come first, in case they touch the same row
+    const Interruption::Hold writes(interruption_);
     {
         Query query(codes_, statements_.cached(row.sql, Op::Write), Op::Write, row.fields);
         for (std::size_t i = 0; i < row.values.size(); ++i)
@@ -154,6 +156,7 @@ int Writer::applyHeld() noexcept {
         return SQLITE_OK;
     }
     flushing_ = true;
+    const Interruption::Hold writes(interruption_);
     int rc = SQLITE_OK;
     try {
         // What a batch left unapplied came first.
@@ -215,6 +218,7 @@ void Writer::applyBatch(HandleGuard::Lock& lock) noexcept {
 }
 
 int Writer::commit() {
+    const Interruption::Hold writes(interruption_);
     const Clock::time_point start = Clock::now();
     int rc = applyHeld();
     if (rc == SQLITE_OK && !writing())

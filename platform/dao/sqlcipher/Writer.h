@@ -9,6 +9,7 @@
 //
 // Every member is for the holder of the guard's lock.
 #include "platform/dao/sqlcipher/HandleGuard.h"
+#include "platform/dao/sqlcipher/Interruption.h"
 #include "platform/dao/sqlcipher/PendingWrites.h"
 #include "platform/dao/sqlcipher/Sql.h"
 #include "runtime/RuntimeError.h"
@@ -44,7 +45,7 @@ struct RowUpdate {
 
 class Writer {
 public:
-    Writer(HandleGuard& guard, Statements& statements, const ResultCodes& codes);
+    Writer(HandleGuard& guard, Statements& statements, const ResultCodes& codes, Interruption& interruption);
     ~Writer(); // stops the timer; the owner commits or closes before
     Writer(const Writer&) = delete;
     Writer& operator=(const Writer&) = delete;
@@ -94,6 +95,7 @@ private:
     HandleGuard& guard_;
     Statements& statements_;
     const ResultCodes& codes_;
+    Interruption& interruption_;
 
     PendingWrites pending_;
     // Held updates taken by a batch; after a failure, the ones not applied,

@@ -115,10 +115,17 @@ vb::RuntimeError corrupt(const QString& path) {
 }
 
 vb::RuntimeError nestedTooDeeply(const QString& path, int most) {
-    return {err::kCorrupt, translate("dao", "Cannot read '%1': a query in it expands more than %2 views or "
-                                            "sub-queries. The file may be damaged or made to harm.")
+    return {err::kCorrupt, translate("dao", "Cannot read '%1': its views are nested more than %2 deep. The "
+                                            "file may be damaged or made to harm.")
                                .arg(path)
                                .arg(most)};
+}
+
+vb::RuntimeError valueTooLarge(const QString& path, int mostBytes) {
+    return {err::kDatabaseError, translate("dao", "Cannot read '%1': a value in it is larger than %2 MiB. The "
+                                                  "file may be damaged or made to harm.")
+                                     .arg(path)
+                                     .arg(mostBytes >> 20)};
 }
 
 vb::RuntimeError readOnlyDatabase(const QString& path) {

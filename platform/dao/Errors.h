@@ -37,6 +37,7 @@ vb::RuntimeError unrecognizedFormat(const QString& path);
 vb::RuntimeError invalidPassword(const QString& path);
 vb::RuntimeError corrupt(const QString& path);
 vb::RuntimeError nestedTooDeeply(const QString& path, int most);
+vb::RuntimeError valueTooLarge(const QString& path, int mostBytes);
 
 // Writing
 vb::RuntimeError readOnlyDatabase(const QString& path);  // opened for reading only

@@ -4,6 +4,7 @@
 #include "platform/dao/SelectParser.h"
 #include "platform/dao/sqlcipher/KeysetCursor.h"
 #include "platform/dao/sqlcipher/SqlCipherStore.h"
+#include "platform/dao/sqlcipher/ViewNesting.h"
 
 #include <QCoreApplication>
 
@@ -29,6 +30,7 @@ bool startsAsQuery(const QString& sql) {
 std::unique_ptr<Cursor> openSnapshot(SqlCipherStore& store, const QString& sql, QString readOnlyReason) {
     if (!startsAsQuery(sql))
         throw errors::notAQuery();
+    store.schema().checkNesting(store.sql(), namesIn(sql));
     const QByteArray utf8 = sql.toUtf8();
     Statement statement;
     const char* tail = nullptr;

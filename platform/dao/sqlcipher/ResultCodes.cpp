@@ -75,12 +75,11 @@ vb::RuntimeError errorFor(const Failure& f, const QString& path, const QStringLi
         if (f.op == Op::Write && (oneOf(f.systemError, {EACCES, EPERM, EROFS}) || !folderTakesNewFiles(path)))
             return errors::readOnlyFolder(path);
         return errors::cannotOpenFile(path);
-    case SQLITE_AUTH:
-        if (f.nestedTooDeeply)
-            return errors::nestedTooDeeply(path, kMostNestedSelects);
-        [[fallthrough]];
     case SQLITE_PERM:
+    case SQLITE_AUTH:
         return errors::cannotOpenFile(path);
+    case SQLITE_TOOBIG:
+        return errors::valueTooLarge(path, kLongestValue);
     case SQLITE_INTERRUPT:
         return errors::userInterrupt();
     case SQLITE_MISMATCH:
@@ -121,7 +120,7 @@ vb::RuntimeError errorFor(const Failure& f, const QString& path, const QStringLi
 }
 
 vb::RuntimeError ResultCodes::error(int rc, Op op, const QStringList& fields) const {
-    Failure failure{rc, 0, op, 0, QString::fromUtf8(sqlite3_errstr(rc)), defences_.refusedNesting()};
+    Failure failure{rc, 0, op, 0, QString::fromUtf8(sqlite3_errstr(rc))};
     if (sqlite3* db = guard_.handle()) {
         failure.systemError = sqlite3_system_errno(db);
         if ((sqlite3_extended_errcode(db) & 0xff) == (rc & 0xff)) {

@@ -8,7 +8,6 @@
 
 namespace dao::detail {
 
-class Defences;
 class HandleGuard;
 
 // What a statement was doing when it failed; decides between the "could not
@@ -22,7 +21,6 @@ struct Failure {
     Op op = Op::Read;
     int systemError = 0; // errno of the last failed system call
     QString message;     // the handle's message, or the result code's
-    bool nestedTooDeeply = false; // refused by the bound on nested views
 };
 
 vb::RuntimeError errorFor(const Failure& failure, const QString& path, const QStringList& fields = {});
@@ -30,8 +28,7 @@ vb::RuntimeError errorFor(const Failure& failure, const QString& path, const QSt
 // The failures of one open file, read from its handle.
 class ResultCodes {
 public:
-    ResultCodes(HandleGuard& guard, const Defences& defences, QString path)
-        : guard_(guard), defences_(defences), path_(std::move(path)) {}
+    ResultCodes(HandleGuard& guard, QString path) : guard_(guard), path_(std::move(path)) {}
     // For the holder of the guard's lock.
     vb::RuntimeError error(int rc, Op op, const QStringList& fields = {}) const;
     [[noreturn]] void fail(int rc, Op op, const QStringList& fields = {}) const { throw error(rc, op, fields); }
@@ -40,7 +37,6 @@ public:
 
 private:
     HandleGuard& guard_;
-    const Defences& defences_;
     QString path_;
 };
 

@@ -1,5 +1,8 @@
 #include "platform/dao/sqlcipher/Schema.h"
 
+#include "platform/dao/Errors.h"
+#include "platform/dao/sqlcipher/ViewNesting.h"
+
 #include <algorithm>
 
 namespace dao::detail {
@@ -139,6 +142,8 @@ std::shared_ptr<const TableInfo> Schema::table(Sql& sql, const QString& name) {
         info->isView = lookup.value(0).toText() == QLatin1String("view");
         info->name = lookup.value(1).toText();
     }
+    if (info->isView)
+        checkNesting(sql, {info->name.toLower()});
     info->quotedName = quoteIdentifier(info->name);
     const QByteArray& quoted = info->quotedName;
     {
@@ -199,7 +204,19 @@ void Schema::addShape(const QString& sql, const SimpleSelect& select, std::share
     shapes_.insert(shapes_.begin(), ShapeEntry{start < 0 ? sql : sql.left(start), start, std::move(shape)});
 }
 
+void Schema::checkNesting(Sql& sql, const QStringList& names) {
+    if (!views_) {
+        views_.emplace();
+        Query views(sql, "SELECT name, sql FROM sqlite_master WHERE type = 'view'", Op::Read);
+        while (views.next())
+            views_->emplace(views.value(0).toText().toLower(), views.value(1).toText());
+    }
+    if (!views_->empty() && viewNesting(*views_, names, kMostNestedViews) > kMostNestedViews)
+        throw errors::nestedTooDeeply(sql.codes().path(), kMostNestedViews);
+}
+
 void Schema::invalidate() {
+    views_.reset();
     tables_.clear();
     shapes_.clear();
 }

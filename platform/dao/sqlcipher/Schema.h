@@ -81,9 +81,14 @@ public:
     std::optional<ShapeHit> findShape(const QString& sql);
     void addShape(const QString& sql, const SimpleSelect& select, std::shared_ptr<const KeysetShape> shape);
 
+    // Raises 3049 when the views the names reach nest more deeply than
+    // SQLite may safely expand; checked before anything is prepared on them.
+    void checkNesting(Sql& sql, const QStringList& names);
+
     void invalidate();
 
 private:
+    std::optional<std::map<QString, QString>> views_; // lower-case name → definition
     std::map<QString, std::shared_ptr<const TableInfo>> tables_;
     struct ShapeEntry {
         QString text;           // the whole query, or its text before the literal

@@ -33,7 +33,7 @@ SqlCipherStore::SqlCipherStore(QString path, bool readOnly, Handle handle, Inter
     : readOnly_(readOnly),
       interruption_(std::move(interrupt)),
       guard_(std::move(handle)),
-      codes_(guard_, defences_, std::move(path)),
+      codes_(guard_, std::move(path)),
       statements_(guard_, codes_),
       writer_(guard_, statements_, codes_, interruption_) {}
 
@@ -65,7 +65,7 @@ std::shared_ptr<SqlCipherStore> SqlCipherStore::open(const ProbedFile& file, con
 
 void SqlCipherStore::connect(const std::optional<QString>& password, bool exclusive) {
     sqlite3* db = guard_.handle();
-    defences_.install(db);
+    installDefences(db);
     // Without a password the file is opened unkeyed: plain files were turned
     // away before, so an encrypted file then fails as a wrong password.
     if (password && !password->isEmpty()) {

@@ -74,7 +74,6 @@ private:
 
     bool readOnly_;
     Interruption interruption_;
-    Defences defences_;
     HandleGuard guard_;
     ResultCodes codes_;
     Statements statements_;

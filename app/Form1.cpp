@@ -1,14 +1,19 @@
 #include "app/Form1.h"
 
 #include "app/BuildingNumber.h"
+#include "app/RunProgress.h"
 #include "pathutil/cShlwVB.h"
 #include "platform/ui/App.h"
 #include "platform/ui/ErrorReport.h"
 #include "platform/ui/MsgBox.h"
+#include "runtime/RuntimeError.h"
 
+#include <QCloseEvent>
 #include <QLabel>
 #include <QLineEdit>
 #include <QPushButton>
+
+#include <optional>
 
 namespace {
 
@@ -107,8 +112,10 @@ void Form1::FuncOpenDatabase(dao::DatabasePtr& dbwk, vb::Boolean bln) {
     const QString strPath = vb::isTrue(bln) ? m_strTargetPath : m_strSourcePath;
     const QString strPassword = vb::isTrue(bln) ? kTargetPassword : kSourcePassword;
     dao::DBEnginePtr& engine = engineObject();
-    if (!engine)
+    if (!engine) {
         engine = dao::DBEngine::create();
+        engine->SetInterruptCheck(&RunProgress::currentStopRequested);
+    }
     const dao::WorkspacesPtr workspaces = engine->Workspaces();
     const dao::WorkspacePtr workspace = workspaces->Item(0);
     const QString strConnect = QStringLiteral(";pwd=") + strPassword;
@@ -134,10 +141,23 @@ void Form1::ObjectClear(dao::DatabasePtr& dbwk, dao::RecordsetPtr& rswk,
     }
 }
 
+void Form1::closeEvent(QCloseEvent* event) {
+    if (RunProgress* run = RunProgress::current()) {
+        run->requestStop();
+        event->ignore();
+        return;
+    }
+    QWidget::closeEvent(event);
+}
+
 void Form1::Command2_Click() {
+    // The window's events are let through during a run, never into a second one.
+    if (RunProgress::current())
+        return;
     // Declared databases first so that, on an error, the recordsets are released before them.
     dao::DatabasePtr dbwk, dbwk1, dbwk2, dbwk3;
     dao::RecordsetPtr rswk, rswk1, rswk2, rswk3;
+    std::optional<RunProgress> progress(std::in_place, this);
 
     m_strSourcePath = Text1->text();
     m_strTargetPath = m_strAppPath + kTargetRelativePath;
@@ -149,9 +169,14 @@ void Form1::Command2_Click() {
     rswk = dbwk->OpenRecordset(strSQL);
     if (!vb::isTrue(rswk->Eof())) {
         rswk->MoveLast(0);
+        progress->setTotal(rswk->RecordCount());
         rswk->MoveFirst();
     }
+    int done = 0;
     while (!vb::isTrue(rswk->Eof())) {
+        progress->setDone(done++);
+        if (progress->stopRequested())
+            vb::raise(vb::kUserInterrupt);
         const std::int32_t lngNo = BuildingNumber(rswk->Fields()->Item(kKeyField)->Value());
         strSQL = kTargetQueryPrefix + QString::number(lngNo);
         rswk1 = dbwk1->OpenRecordset(strSQL);
@@ -165,5 +190,6 @@ void Form1::Command2_Click() {
     }
 
     ObjectClear(dbwk, rswk, dbwk1, rswk1, dbwk2, rswk2, dbwk3, rswk3);
+    progress.reset();
     platform::MsgBox(QStringLiteral(u"修正が完了しました。"), platform::vbOKOnly, QStringLiteral(u"棟データ修正"));
 }

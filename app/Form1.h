@@ -38,6 +38,11 @@ public:
     // The process-wide engine, empty until the first database is opened.
     static const dao::DBEnginePtr& Engine();
 
+protected:
+    // While a run goes on, a close request stops it instead (the program
+    // then ends as after any error).
+    void closeEvent(QCloseEvent* event) override;
+
 private:
     QLabel* Label1;
     QLabel* Label2;

@@ -11,10 +11,15 @@
 #include <gtest/gtest.h>
 
 #include <QDir>
+#include <QElapsedTimer>
+#include <QProgressDialog>
+#include <QTest>
+#include <QTimer>
 #include <QDirIterator>
 #include <QLineEdit>
 #include <QPushButton>
 #include <QTemporaryDir>
+#include <functional>
 #include <optional>
 
 using testsupport::CreateDb;
@@ -260,5 +265,78 @@ TEST_F(RevisionRun, ObjectClearClosesInOrderAndStopsAtFirstFailure) {
     db->Close();
     db1->Close();
 }
+
+// How a user stops a run, and where the run is when stopped: inside one long
+// statement of the source, or between rows.
+struct StopCase {
+    const char* name;
+    bool insideOneStatement;
+    std::function<void(Form1&, QProgressDialog&)> stop;
+};
+
+void PrintTo(const StopCase& c, std::ostream* os) {
+    *os << c.name;
+}
+
+const StopCase kStopCases[] = {
+    {"StopButtonInsideAStatement", true, [](Form1&, QProgressDialog& d) { d.findChild<QPushButton*>()->click(); }},
+    {"StopButtonBetweenRows", false, [](Form1&, QProgressDialog& d) { d.findChild<QPushButton*>()->click(); }},
+    {"Escape", false, [](Form1&, QProgressDialog& d) { QTest::keyClick(&d, Qt::Key_Escape); }},
+    {"DialogClosed", true, [](Form1&, QProgressDialog& d) { d.close(); }},
+    {"MainWindowClosed", false, [](Form1& f, QProgressDialog&) { f.close(); }},
+};
+
+class StoppedRun : public RevisionRun, public ::testing::WithParamInterface<StopCase> {};
+
+TEST_P(StoppedRun, EndsAsAnErrorWithinHalfASecondKeepingEarlierRows) {
+    const StopCase& c = GetParam();
+    QString rows;
+    for (int i = 1; i <= 2000; ++i)
+        rows += QStringLiteral("(%1,'','','old'),").arg(i);
+    rows.chop(1);
+    CreateDb(target, kTargetKey, kTable + QStringLiteral(u"INSERT INTO 棟マスタ VALUES %1;").arg(rows));
+    if (c.insideOneStatement) {
+        // The source's rows never end: one statement that runs for ever.
+        CreateDb(source, kSourceKey,
+                 QStringLiteral(u"CREATE VIEW 棟マスタ AS WITH RECURSIVE r(n) AS (SELECT 1 UNION ALL SELECT n + 1 FROM r) "
+                                u"SELECT n AS 棟番号, '' AS 小学校区, 'new' AS 中学校区 FROM r;"));
+    } else {
+        // Enough rows to take a while, each matching a target row now and then.
+        CreateDb(source, kSourceKey,
+                 kTable + QStringLiteral(u"WITH RECURSIVE r(n) AS (SELECT 1 UNION ALL SELECT n + 1 FROM r LIMIT 3000000) "
+                                         u"INSERT INTO 棟マスタ SELECT n % 4000, '', '', 'new' FROM r;"));
+    }
+    form.show();
+    QElapsedTimer sinceStop;
+    int secondClicks = 0;
+    QTimer::singleShot(1500, &form, [&] {
+        QProgressDialog* dialog = form.findChild<QProgressDialog*>();
+        ASSERT_TRUE(dialog && dialog->isVisible()) << "no progress shown";
+        // Nothing starts a second run meanwhile.
+        form.findChild<QPushButton*>("Command2")->click();
+        ++secondClicks;
+        sinceStop.start();
+        c.stop(form, *dialog);
+    });
+    execute(source);
+    const qint64 stopped = sinceStop.elapsed();
+
+    EXPECT_EQ(secondClicks, 1);
+    ASSERT_EQ(reported.size(), 1u);
+    EXPECT_EQ(reported[0].number, vb::kUserInterrupt) << reported[0].description.toStdString();
+    EXPECT_TRUE(shownBoxes.empty());
+    EXPECT_LT(stopped, 500);
+    EXPECT_TRUE(form.isVisible()) << "the window closed under the run";
+    // What was written before the stop is in the file; nothing after it.
+    const QStringList changed = QueryDb(target, kTargetKey, QStringLiteral(u"SELECT count(*) FROM 棟マスタ WHERE 中学校区 = 'new'"));
+    if (c.insideOneStatement)
+        EXPECT_EQ(changed, QStringList{QStringLiteral("0")});
+    else
+        EXPECT_GT(changed.value(0).toInt(), 0);
+    EXPECT_EQ(QueryDb(target, kTargetKey, QStringLiteral("PRAGMA integrity_check")), QStringList{QStringLiteral("ok")});
+}
+
+INSTANTIATE_TEST_SUITE_P(Stops, StoppedRun, ::testing::ValuesIn(kStopCases),
+                         [](const auto& param) { return std::string(param.param.name); });
 
 } // namespace

@@ -1,0 +1,42 @@
+#pragma once
+// The progress of one revision run and the user's way to stop it: a modal
+// dialog that appears after about a second, shows the source rows done of the
+// total and offers 中止 (Escape and its close button stop the run too).
+// Window events are let through only from here, and only input that cannot
+// start a second run: before the dialog is up, no user input at all; once it
+// is up, it blocks the main window.
+#include <QElapsedTimer>
+#include <QProgressDialog>
+
+class QWidget;
+
+class RunProgress {
+public:
+    explicit RunProgress(QWidget* window);
+    ~RunProgress();
+    RunProgress(const RunProgress&) = delete;
+    RunProgress& operator=(const RunProgress&) = delete;
+
+    void setTotal(int rows);
+    void setDone(int rows) { done_ = rows; }
+    // Lets the window breathe now and then; true once the user asked to stop.
+    bool stopRequested();
+    // A close request reached the main window.
+    void requestStop() { stop_ = true; }
+
+    // The run in progress, if any (runs are never nested).
+    static RunProgress* current() { return current_; }
+    // For the database engine's interrupt check.
+    static bool currentStopRequested() { return current_ && current_->stopRequested(); }
+
+private:
+    void refresh();
+
+    QProgressDialog dialog_;
+    QElapsedTimer sinceStart_;
+    QElapsedTimer sinceRefresh_;
+    int done_ = 0;
+    int total_ = 0;
+    bool stop_ = false;
+    static inline RunProgress* current_ = nullptr;
+};

@@ -75,6 +75,8 @@ vb::Variant columnValue(sqlite3_stmt* stmt, int i) {
 // table, the last value per key, and one UPDATE of the first matching row per key.
 void bulkRevision(const QString& targetPath, const QString& sourcePath) {
     bench::Sqlite db = bench::Open(targetPath, kTargetKey, false);
+    // An attached file takes the library's default format, which must be the files' own.
+    bench::Exec(db.get(), "PRAGMA cipher_default_compatibility = 3");
     {
         Statement attach(db.get(), "ATTACH DATABASE ? AS src KEY ?");
         const QByteArray path = sourcePath.toUtf8(), key = kSourceKey.toUtf8();

@@ -128,6 +128,19 @@ vb::RuntimeError valueTooLarge(const QString& path, int mostBytes) {
                                      .arg(mostBytes >> 20)};
 }
 
+vb::RuntimeError accessFormatNotRead(const QString& path) {
+    return {err::kUnrecognizedFormat, translate("dao", "Unrecognized database format '%1'. It is an Access 2007 "
+                                                       "or later database (.accdb format), which this program does "
+                                                       "not read; save it in the Access 2000-2003 format.")
+                                          .arg(path)};
+}
+
+vb::RuntimeError jetQueryNotSupported(const QString& path) {
+    return {err::kInvalidOperation, translate("dao", "Invalid operation: from the Access database '%1' only a plain "
+                                                     "list of columns of one table can be read.")
+                                        .arg(path)};
+}
+
 vb::RuntimeError readOnlyDatabase(const QString& path) {
     return {err::kReadOnly, translate("dao", "Cannot update. The database '%1' is opened read-only.").arg(path)};
 }

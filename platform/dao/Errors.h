@@ -38,6 +38,8 @@ vb::RuntimeError invalidPassword(const QString& path);
 vb::RuntimeError corrupt(const QString& path);
 vb::RuntimeError nestedTooDeeply(const QString& path, int most);
 vb::RuntimeError valueTooLarge(const QString& path, int mostBytes);
+vb::RuntimeError accessFormatNotRead(const QString& path);
+vb::RuntimeError jetQueryNotSupported(const QString& path);
 
 // Writing
 vb::RuntimeError readOnlyDatabase(const QString& path);  // opened for reading only

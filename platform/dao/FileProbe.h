@@ -9,8 +9,7 @@
 namespace dao {
 
 enum class FileKind {
-    Encrypted,   // anything else of at least a page: taken for an encrypted database
-    PlainSqlite, // "SQLite format 3"
+    Encrypted, // anything else of at least a page (plain SQLite files are refused)
     Jet,         // Access 97 to 2003: 00 01 00 00 "Standard Jet DB"
     Ace,         // Access 2007 and later: 00 01 00 00 "Standard ACE DB"
 };

@@ -10,7 +10,9 @@
 
 #include <gtest/gtest.h>
 
+#include <QDateTime>
 #include <QDir>
+#include <QFileInfo>
 #include <QElapsedTimer>
 #include <QProgressDialog>
 #include <QTest>
@@ -19,6 +21,7 @@
 #include <QLineEdit>
 #include <QPushButton>
 #include <QTemporaryDir>
+#include <cctype>
 #include <functional>
 #include <optional>
 
@@ -337,6 +340,141 @@ TEST_P(StoppedRun, EndsAsAnErrorWithinHalfASecondKeepingEarlierRows) {
 }
 
 INSTANTIATE_TEST_SUITE_P(Stops, StoppedRun, ::testing::ValuesIn(kStopCases),
+                         [](const auto& param) { return std::string(param.param.name); });
+
+// The older edition's Access file as the source: the revision the same rows
+// give in an encrypted source, and the source never written.
+struct JetCase {
+    const char* file;       // in tests/data/jet
+    const char16_t* sourceSql; // the same live rows, in stored order, for an encrypted source
+    const char* targetKeys; // the target's building numbers
+};
+
+const char16_t* const kMainRows =
+    u"(101,'A-101','第一小学校区','第一中学校区'),(102,'B-102','第一小学校区','第二中学校区'),"
+    u"(-3,'負の番号','南小学校区','南中学校区'),(0,'Zero','Minami-sho','Minami-chu'),(104,NULL,NULL,NULL),"
+    u"(NULL,'番号なし','北小学校区','北中学校区'),(NULL,NULL,NULL,NULL),(105,'𠮷野家棟','𠮷野家区','𠮷野家区'),"
+    u"(2147483647,'最大','東小学校区','東中学校区'),(-2147483648,'最小','西小学校区','西中学校区'),"
+    u"(101,'A-101 重複','第一小学校区','第三中学校区'),(106,'','',''),(107,' 空白 ',' 西小学校区','西中学校区 '),"
+    u"(108,'Ｃ棟','ﾆｼ小学校区','Nishi-chu')";
+const char* const kMainKeys = "101,101,102,-3,0,103,104,105,2147483647,-2147483648,106,107,108,999";
+
+const JetCase kJetCases[] = {
+    {"source-long-v2000.mdb", kMainRows, kMainKeys},
+    {"source-long-v2003.mdb", kMainRows, kMainKeys},
+    {"double-key-v2000.mdb",
+     u"(101.0,'','第一小学校区','第一中学校区'),(12.5,'','十二小学校区','十二・五中学校区'),"
+     u"(13.5,'','十三小学校区','十三・五中学校区'),(-0.5,'','負小学校区','負の半中学校区'),"
+     u"(102.5,'','百二小学校区','百二・五中学校区'),(-7.0,'','Minus-sho','Minus-chu'),(104.0,'',NULL,NULL),"
+     u"(NULL,'','番号なし小学校区','番号なし中学校区'),(NULL,'',NULL,NULL),(105.0,'','𠮷野家区','𠮷野家区'),"
+     u"(2147483647.0,'','最大小学校区','最大中学校区'),(-2147483648.0,'','最小小学校区','最小中学校区')",
+     "101,12,13,14,0,102,-7,104,105,2147483647,-2147483648"},
+};
+
+void PrintTo(const JetCase& c, std::ostream* os) {
+    *os << c.file;
+}
+
+class JetSourceRun : public RevisionRun, public ::testing::WithParamInterface<JetCase> {
+protected:
+    void makeTarget(const char* keys) {
+        QString rows;
+        for (const QString& key : QString::fromLatin1(keys).split(QLatin1Char(',')))
+            rows += QStringLiteral("(%1,'','','old'),").arg(key);
+        rows.chop(1);
+        CreateDb(target, kTargetKey, kTable + QStringLiteral(u"INSERT INTO 棟マスタ VALUES %1;").arg(rows));
+    }
+};
+
+TEST_P(JetSourceRun, GivesTheRevisionOfTheSameRowsInAnEncryptedSourceAndLeavesTheSourceAlone) {
+    const JetCase& c = GetParam();
+    makeTarget(c.targetKeys);
+    const QStringList untouched = QueryDb(target, kTargetKey, kDump);
+    ASSERT_TRUE(QFile::copy(QStringLiteral(TOU_JET_DATA_DIR "/") + QLatin1String(c.file), source));
+    const QByteArray sourceBytes = testsupport::FileBytes(source);
+    const QDateTime sourceTime = QFileInfo(source).lastModified();
+    const QStringList sourceFolder = QDir(QFileInfo(source).path()).entryList(QDir::Files | QDir::Hidden);
+
+    execute(source);
+    ASSERT_TRUE(reported.empty()) << reported.front().number << " " << reported.front().description.toStdString();
+    const QStringList fromAccess = QueryDb(target, kTargetKey, kDump);
+    EXPECT_EQ(testsupport::FileBytes(source), sourceBytes);
+    EXPECT_EQ(QFileInfo(source).lastModified(), sourceTime);
+    EXPECT_EQ(QDir(QFileInfo(source).path()).entryList(QDir::Files | QDir::Hidden), sourceFolder);
+
+    QFile::remove(target);
+    QFile::remove(source);
+    makeTarget(c.targetKeys);
+    CreateDb(source, kSourceKey,
+             kTable + QStringLiteral(u"INSERT INTO 棟マスタ VALUES %1;").arg(QString::fromUtf16(c.sourceSql)));
+    execute(source);
+    ASSERT_TRUE(reported.empty()) << reported.front().number << " " << reported.front().description.toStdString();
+    EXPECT_EQ(fromAccess, QueryDb(target, kTargetKey, kDump));
+    EXPECT_NE(fromAccess, untouched);
+    EXPECT_EQ(shownBoxes.size(), 2u);
+}
+
+INSTANTIATE_TEST_SUITE_P(Access, JetSourceRun, ::testing::ValuesIn(kJetCases),
+                         [](const auto& param) {
+                             std::string name = param.param.file;
+                             for (char& ch : name)
+                                 ch = std::isalnum(static_cast<unsigned char>(ch)) ? ch : '_';
+                             return name;
+                         });
+
+struct BadAccessCase {
+    const char* name;
+    std::function<void(const QString& path)> make;
+    int error;
+};
+
+void PrintTo(const BadAccessCase& c, std::ostream* os) {
+    *os << c.name;
+}
+
+void copyFixture(const char* file, const QString& path) {
+    ASSERT_TRUE(QFile::copy(QStringLiteral(TOU_JET_DATA_DIR "/") + QLatin1String(file), path));
+    QFile(path).setPermissions(QFile::ReadOwner | QFile::WriteOwner);
+}
+
+const BadAccessCase kBadAccessCases[] = {
+    {"WrongPassword", [](const QString& p) { copyFixture("wrong-password-v2000.mdb", p); }, 3031},
+    {"NoBuildingTable", [](const QString& p) { copyFixture("no-tou-master-v2000.mdb", p); }, 3078},
+    {"Access2007File",
+     [](const QString& p) {
+         QFile f(p);
+         ASSERT_TRUE(f.open(QIODevice::WriteOnly));
+         QByteArray page(4096, '\0');
+         page.replace(0, 19, QByteArray("\x00\x01\x00\x00Standard ACE DB", 19));
+         f.write(page.repeated(4));
+     },
+     3343},
+    {"Truncated",
+     [](const QString& p) {
+         copyFixture("source-long-v2000.mdb", p);
+         QFile f(p);
+         ASSERT_TRUE(f.open(QIODevice::ReadWrite));
+         f.resize(3 * 4096);
+     },
+     3049},
+};
+
+class BadAccessSource : public RevisionRun, public ::testing::WithParamInterface<BadAccessCase> {};
+
+TEST_P(BadAccessSource, EndsWithItsErrorAndTheTargetUnchanged) {
+    const BadAccessCase& c = GetParam();
+    CreateDb(target, kTargetKey, kTable + QStringLiteral(u"INSERT INTO 棟マスタ VALUES (101,'','','old');"));
+    c.make(source);
+    const QByteArray targetBytes = testsupport::FileBytes(target), sourceBytes = testsupport::FileBytes(source);
+    execute(source);
+    ASSERT_EQ(reported.size(), 1u);
+    EXPECT_EQ(reported[0].number, c.error) << reported[0].description.toStdString();
+    EXPECT_TRUE(reported[0].description.contains(source)) << reported[0].description.toStdString();
+    EXPECT_EQ(testsupport::FileBytes(target), targetBytes);
+    EXPECT_EQ(testsupport::FileBytes(source), sourceBytes);
+}
+
+INSTANTIATE_TEST_SUITE_P(Access, BadAccessSource, ::testing::ValuesIn(kBadAccessCases),
                          [](const auto& param) { return std::string(param.param.name); });
 
 } // namespace

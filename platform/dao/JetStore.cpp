@@ -1,0 +1,45 @@
+#include "platform/dao/JetStore.h"
+
+#include "platform/dao/ConnectText.h"
+#include "platform/dao/Errors.h"
+#include "platform/dao/SelectParser.h"
+#include "platform/dao/jet/JetFile.h"
+
+#include <QCoreApplication>
+
+namespace dao {
+
+JetStore::JetStore(QString path, std::unique_ptr<jet::JetFile> file, InterruptCheckPtr interrupt)
+    : path_(std::move(path)), file_(std::move(file)), interrupt_(std::move(interrupt)) {}
+
+JetStore::~JetStore() = default;
+
+std::shared_ptr<JetStore> JetStore::open(const ProbedFile& file, const QString& connect, InterruptCheckPtr interrupt) {
+    std::unique_ptr<jet::JetFile> jet = jet::JetFile::open(file.path, passwordFromConnect(connect).value_or(QString()));
+    return std::shared_ptr<JetStore>(new JetStore(file.path, std::move(jet), std::move(interrupt)));
+}
+
+void JetStore::call(FunctionRef f) {
+    if (!file_)
+        throw errors::objectInvalid();
+    f();
+}
+
+std::unique_ptr<Cursor> JetStore::openRecordset(const QString& sql) {
+    const std::optional<detail::SimpleSelect> select = detail::parseSimpleSelect(sql);
+    if (!select || select->where)
+        throw errors::jetQueryNotSupported(path_);
+    const InterruptCheckPtr& check = interrupt_;
+    jet::Table table = file_->read(select->table, select->columns, [&check] { return check && *check && (*check)(); });
+    return std::make_unique<SnapshotCursor>(
+        std::move(table.names), std::move(table.rows),
+        QCoreApplication::translate("dao", "'%1' is an Access database, which this program only reads.").arg(path_));
+}
+
+void JetStore::close() {
+    if (!file_)
+        throw errors::objectInvalid();
+    file_.reset();
+}
+
+} // namespace dao

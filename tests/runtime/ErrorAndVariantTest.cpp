@@ -38,6 +38,32 @@ TEST(Variant, ToText) {
     EXPECT_TRUE(vb::Variant(3).isInteger());
 }
 
+// Each text must read back through Val as the same number (where it is one),
+// in the runtime's Japanese date form.
+TEST(Variant, StoredKindsToText) {
+    const struct { vb::Variant in; QString out; } cases[] = {
+        {vb::Currency::fromRaw(125000), u"12.5"_s},
+        {vb::Currency::fromRaw(-1), u"-0.0001"_s},
+        {vb::Currency::fromRaw(1050000), u"105"_s},
+        {vb::Currency::fromRaw(0), u"0"_s},
+        {vb::Currency::fromRaw(INT64_MIN), u"-922337203685477.5808"_s},
+        {vb::Currency::fromRaw(1001000), u"100.1"_s},
+        {vb::TruthValue{vb::vbTrue}, u"True"_s},
+        {vb::TruthValue{vb::vbFalse}, u"False"_s},
+        {vb::Date{45351.5729166666}, u"2024/02/29 13:45:00"_s},
+        {vb::Date{45351.0}, u"2024/02/29"_s},
+        {vb::Date{0.0}, u"0:00:00"_s},
+        {vb::Date{0.75}, u"18:00:00"_s},
+        {vb::Date{-1.25}, u"1899/12/29 6:00:00"_s},
+        {vb::Date{1.0 - 1e-9}, u"1899/12/31"_s}, // rounds up into the next day
+        {vb::Date{2958465.999988426}, u"9999/12/31 23:59:59"_s},
+        {vb::Decimal{u"-12.5"_s}, u"-12.5"_s},
+    };
+    for (const auto& c : cases)
+        EXPECT_EQ(c.in.toText(), c.out);
+    EXPECT_NE(vb::Variant(vb::TruthValue{vb::vbTrue}), vb::Variant(-1));
+}
+
 TEST(Truth, TrueIsAllBitsSet) {
     EXPECT_EQ(vb::toBoolean(true), -1);
     EXPECT_EQ(vb::toBoolean(false), 0);

@@ -71,6 +71,8 @@ void PendingWrites::add(const QByteArray& sql, std::int64_t rowid, const std::ve
         most += 1 + sizeof(std::uint64_t);
         if (const auto* text = std::get_if<QString>(&value->storage()))
             most += 3 * static_cast<std::size_t>(text->size()); // UTF-8 takes at most 3 bytes a unit
+        else if (const auto* decimal = std::get_if<vb::Decimal>(&value->storage()))
+            most += 3 * static_cast<std::size_t>(decimal->digits.size());
         else if (const auto* bytes = std::get_if<QByteArray>(&value->storage()))
             most += static_cast<std::size_t>(bytes->size());
     }
@@ -105,6 +107,11 @@ void PendingWrites::add(const QByteArray& sql, std::int64_t rowid, const std::ve
                 std::memcpy(p, v.constData(), static_cast<std::size_t>(v.size()));
                 p += v.size();
             }
+            // Bound as the SQLite binder binds them.
+            void operator()(vb::Currency v) const { (*this)(v.toDouble()); }
+            void operator()(vb::TruthValue v) const { (*this)(std::int64_t{v.value}); }
+            void operator()(vb::Date v) const { (*this)(v.days); }
+            void operator()(const vb::Decimal& v) const { (*this)(v.digits); }
         };
         std::visit(Encoder{p, utf8_}, value->storage());
     }

@@ -40,6 +40,10 @@ int bindValue(sqlite3_stmt* stmt, int i, const vb::Variant& value) {
             return sqlite3_bind_blob(stmt, i, v.constData(), static_cast<int>(v.size()),
                                      SQLITE_TRANSIENT);
         }
+        int operator()(vb::Currency v) const { return sqlite3_bind_double(stmt, i, v.toDouble()); }
+        int operator()(vb::TruthValue v) const { return sqlite3_bind_int(stmt, i, v.value); }
+        int operator()(vb::Date v) const { return sqlite3_bind_double(stmt, i, v.days); }
+        int operator()(const vb::Decimal& v) const { return (*this)(v.digits); } // exact, as its digits
     };
     return std::visit(Binder{stmt, i}, value.storage());
 }

@@ -1,0 +1,69 @@
+#include "platform/dao/jet/Header.h"
+
+#include "platform/dao/jet/Rc4.h"
+
+#include <array>
+#include <cmath>
+#include <limits>
+
+namespace dao::jet::detail {
+
+namespace {
+
+constexpr std::array<std::uint8_t, 19> kMagic{0x00, 0x01, 0x00, 0x00, 'S', 't', 'a', 'n', 'd', 'a',
+                                               'r',  'd',  ' ',  'J',  'e', 't', ' ', 'D', 'B'};
+constexpr std::size_t kVersionAt = 0x14;
+// From here on the header is hidden under RC4 with a key that every file shares.
+constexpr std::size_t kHiddenAt = 0x18;
+constexpr std::array<std::uint8_t, 4> kHeaderKey{0xC7, 0xDA, 0x39, 0x6B};
+constexpr std::size_t kCodePageAt = 0x3C;
+constexpr std::size_t kPageKeyAt = 0x3E;
+constexpr std::size_t kPasswordAt = 0x42;
+// Jet 4 also masks the password with the whole days of the creation date.
+constexpr std::size_t kCreatedAt = 0x72;
+
+} // namespace
+
+Header readHeader(Bytes first) {
+    if (first.size() <= kVersionAt)
+        throw NotJet{};
+    for (std::size_t i = 0; i < kMagic.size(); ++i)
+        if (first.u8(i) != kMagic[i])
+            throw NotJet{};
+    const std::uint8_t version = first.u8(kVersionAt);
+    if (version > 1)
+        throw NotJet{}; // 2 and up are the later format with its own engine
+    const Format format = version == 0 ? kJet3 : kJet4;
+    if (first.size() < format.pageSize)
+        damaged("the file ends inside its first page");
+
+    const std::size_t hiddenSize = format.jet3 ? 126 : 128;
+    std::vector<std::uint8_t> page(first.data(), first.data() + kHiddenAt + hiddenSize);
+    rc4(kHeaderKey, std::span(page).subspan(kHiddenAt));
+    const Bytes header(page);
+
+    Header h{format, header.u32(kPageKeyAt), header.u16(kCodePageAt), {}};
+    const std::size_t passwordSize = format.jet3 ? 20 : 40;
+    std::array<std::uint8_t, 4> mask{};
+    if (!format.jet3) {
+        const double created = std::floor(header.f64(kCreatedAt));
+        if (!(created >= std::numeric_limits<std::int32_t>::min() && created <= std::numeric_limits<std::int32_t>::max()))
+            damaged("the creation date is no date");
+        const auto days = static_cast<std::uint32_t>(static_cast<std::int32_t>(created));
+        mask = {static_cast<std::uint8_t>(days), static_cast<std::uint8_t>(days >> 8),
+                static_cast<std::uint8_t>(days >> 16), static_cast<std::uint8_t>(days >> 24)};
+    }
+    // Up to the first NUL character: one byte in Jet 3, two in Jet 4.
+    const std::size_t unit = format.jet3 ? 1 : 2;
+    for (std::size_t i = 0; i + unit <= passwordSize; i += unit) {
+        std::array<std::uint8_t, 2> c{};
+        for (std::size_t k = 0; k < unit; ++k)
+            c[k] = static_cast<std::uint8_t>(header.u8(kPasswordAt + i + k) ^ mask[(i + k) % 4]);
+        if (c[0] == 0 && c[1] == 0)
+            break;
+        h.password.insert(h.password.end(), c.begin(), c.begin() + static_cast<std::ptrdiff_t>(unit));
+    }
+    return h;
+}
+
+} // namespace dao::jet::detail

@@ -1,0 +1,11 @@
+#pragma once
+// RC4, the stream cipher Jet uses to hide its header page and, in encoded
+// databases, every other page. Applying it twice with one key restores the bytes.
+#include <cstdint>
+#include <span>
+
+namespace dao::jet::detail {
+
+void rc4(std::span<const std::uint8_t> key, std::span<std::uint8_t> data) noexcept;
+
+} // namespace dao::jet::detail

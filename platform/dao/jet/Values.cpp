@@ -1,0 +1,151 @@
+#include "platform/dao/jet/Values.h"
+
+#include "platform/dao/jet/DataPage.h"
+
+#include <algorithm>
+#include <cmath>
+#include <set>
+#include <utility>
+
+namespace dao::jet::detail {
+
+namespace {
+
+// The 128-bit magnitude (four little-endian words, the most significant
+// first) with `scale` places after the point.
+vb::Decimal decimal(Bytes bytes, std::uint8_t scale) {
+    if (scale > 28)
+        damaged("a decimal with more places than the type has");
+    unsigned __int128 magnitude = 0;
+    for (std::size_t word = 0; word < 4; ++word)
+        magnitude = magnitude << 32 | bytes.u32(1 + 4 * word);
+    QString digits;
+    do {
+        digits.prepend(QChar(u'0' + static_cast<char16_t>(magnitude % 10)));
+        magnitude /= 10;
+    } while (magnitude != 0);
+    if (digits.size() <= scale)
+        digits = QString(scale + 1 - digits.size(), u'0') + digits;
+    QString whole = digits.left(digits.size() - scale);
+    QString fraction = digits.right(scale);
+    while (fraction.endsWith(u'0'))
+        fraction.chop(1);
+    QString text = fraction.isEmpty() ? whole : whole + u'.' + fraction;
+    if (bytes.u8(0) != 0 && text != u"0")
+        text.prepend(u'-');
+    return {text};
+}
+
+// Data1-Data3 little-endian, as the engine shows a GUID.
+QString guid(Bytes b) {
+    QString s = QStringLiteral("{%1-%2-%3-").arg(b.u32(0), 8, 16, QLatin1Char('0'))
+                    .arg(b.u16(4), 4, 16, QLatin1Char('0'))
+                    .arg(b.u16(6), 4, 16, QLatin1Char('0'));
+    for (std::size_t i = 8; i < 16; ++i) {
+        if (i == 10)
+            s += u'-';
+        s += QStringLiteral("%1").arg(b.u8(i), 2, 16, QLatin1Char('0'));
+    }
+    return s.toUpper() + u'}';
+}
+
+QByteArray bytesOf(Bytes b) {
+    return QByteArray(reinterpret_cast<const char*>(b.data()), static_cast<qsizetype>(b.size()));
+}
+
+} // namespace
+
+vb::Variant fixedValue(std::uint8_t type, std::uint8_t scale, Bytes bytes) {
+    switch (type) {
+    case kByte: return std::int64_t{bytes.u8(0)};
+    case kInteger: return std::int64_t{bytes.i16(0)};
+    case kLong: return std::int64_t{bytes.i32(0)};
+    case kCurrency: return vb::Currency::fromRaw(bytes.i64(0));
+    // A Single as the runtime shows it, to 7 significant digits: 0.1 rather
+    // than the float's 0.100000001490116, so Val of its text reads 0.1 too.
+    case kSingle: {
+        const float f = bytes.f32(0);
+        return std::isfinite(f) ? QString::number(f, 'g', 7).toDouble() : double{f};
+    }
+    case kDouble: return bytes.f64(0);
+    case kDateTime: return vb::Date{bytes.f64(0)};
+    case kGuid: return guid(bytes);
+    case kNumeric: return decimal(bytes, scale);
+    default: return bytesOf(bytes);
+    }
+}
+
+Values::Values(Pages& pages, const Format& format, FileText& text, std::function<void()> pageRead)
+    : pages_(pages), format_(format), text_(text), pageRead_(std::move(pageRead)),
+      budget_(2 * std::uint64_t{pages.count()} * pages.size()) {}
+
+void Values::spend(std::size_t bytes) {
+    if (bytes > budget_)
+        damaged("values that add up to more than the file holds");
+    budget_ -= bytes;
+}
+
+vb::Variant Values::read(const Column& column, const Row& row) {
+    if (column.type == kBoolean)
+        return vb::TruthValue{vb::toBoolean(row.bit(column))};
+    const std::optional<Bytes> bytes = row.value(column);
+    if (!bytes)
+        return vb::Variant();
+    spend(bytes->size());
+    switch (column.type) {
+    case kText: return text_.decode(*bytes);
+    case kBinary: return bytesOf(*bytes);
+    case kMemo: {
+        const QByteArray value = longValue(*bytes);
+        return text_.decode(Bytes(std::span(reinterpret_cast<const std::uint8_t*>(value.constData()),
+                                            static_cast<std::size_t>(value.size()))));
+    }
+    case kOle: return longValue(*bytes);
+    default: // by type, not by place: Jet 4 keeps a Decimal among the variable-length values
+        if (fixedSize(column.type) != 0)
+            return fixedValue(column.type, column.scale, *bytes);
+        return bytesOf(*bytes);
+    }
+}
+
+QByteArray Values::longValue(Bytes reference) {
+    // 12 bytes: the length (low 30 bits) and where the value lies (top 2),
+    // a row pointer (page << 8 | row), 4 unused; inline values follow.
+    const std::uint32_t head = reference.u32(0);
+    const std::uint32_t length = head & 0x3FFFFFFF;
+    const std::uint32_t where = head >> 30;
+    if (where == 2)
+        return bytesOf(reference.sub(12, length));
+    spend(length);
+    std::uint32_t pointer = reference.u32(4);
+    QByteArray value;
+    // A claimed length beyond the file cannot be met; reserve no more than it.
+    value.reserve(static_cast<qsizetype>(std::min<std::uint64_t>(length, std::uint64_t{pages_.count()} * pages_.size())));
+    std::set<std::uint32_t> seen;
+    const auto rowAt = [&](std::uint32_t at) {
+        if (!seen.insert(at).second)
+            damaged("a long value whose pages loop");
+        pageRead_();
+        const DataPage page(format_, pages_.read(at >> 8, buffer_));
+        return page.row(static_cast<std::uint16_t>(at & 0xFF));
+    };
+    if (where == 1) { // the whole value is one row elsewhere
+        const Bytes row = rowAt(pointer);
+        return bytesOf(row.sub(0, length));
+    }
+    if (where != 0)
+        damaged("a long value of an unknown kind");
+    // A chain of rows, each starting with the pointer to the next.
+    for (std::uint32_t left = length; left > 0;) {
+        if (pointer == 0)
+            damaged("a long value shorter than its length");
+        const Bytes row = rowAt(pointer);
+        pointer = row.u32(0);
+        const std::uint32_t take = static_cast<std::uint32_t>(std::min<std::size_t>(row.size() - 4, left));
+        value.append(bytesOf(row.sub(4, take)));
+        left -= take;
+    }
+    return value;
+}
+
+} // namespace dao::jet::detail

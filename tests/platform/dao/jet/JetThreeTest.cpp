@@ -1,5 +1,6 @@
 // Jet 3 (Access 97) files cannot be made here, so its header page and a data
-// page are made by hand: the password's place and the code page's text.
+// page are made by hand: the password's place and the code page's text. Jet 4
+// text runs that the test databases lack are made by hand too.
 #include "platform/dao/ErrorCodes.h"
 #include "platform/dao/jet/DataPage.h"
 #include "platform/dao/jet/Rc4.h"
@@ -97,6 +98,20 @@ TEST(JetThree, RowsOnADataPage) {
     };
     EXPECT_EQ(read(0), (std::vector<vb::Variant>{-7, QString(150, u'①'), u"①～"_s, vb::Variant()}));
     EXPECT_EQ(read(1), (std::vector<vb::Variant>{42, u"①～"_s, vb::Variant(), vb::Variant()}));
+}
+
+// Jet 4 text as Access may write it, which the test databases never do:
+// compressed runs switched to two-byte runs and back.
+TEST(JetFourText, CompressedRuns) {
+    const struct { QByteArray bytes; QString text; } cases[] = {
+        {QByteArray("\xFF\xFE" "A\x00\x42\x30\x00" "B", 8), u"AあB"_s},
+        {QByteArray("\xFF\xFE\x00\x42\xD8\xB7\xDF", 7), u"𠮷"_s},
+        {QByteArray("\x42\xD8\xB7\xDF\x4E\x91", 6), u"𠮷酎"_s},
+    };
+    for (const auto& c : cases)
+        EXPECT_EQ(jet4Text(Bytes(std::span(reinterpret_cast<const std::uint8_t*>(c.bytes.constData()),
+                                           static_cast<std::size_t>(c.bytes.size())))),
+                  c.text);
 }
 
 } // namespace

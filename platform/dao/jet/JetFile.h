@@ -19,8 +19,8 @@ struct Table {
 
 class JetFile {
 public:
-    // Opens read-only: never writes a byte, creates no lock file, changes no
-    // time stamp. Checks the database password against `password` (case-
+    // Opens read-only: never writes a byte, creates no lock file, leaves the
+    // modification time alone (the system may note the access). Checks the database password against `password` (case-
     // sensitive, as Jet compares); a file with no password opens whatever
     // `password` says. Raises 3024 for a missing file, 3051 for one that
     // cannot be opened, 3343 for something that is not a Jet 3/4 file, 3049

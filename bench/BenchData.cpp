@@ -2,7 +2,10 @@
 
 #include <sqlcipher/sqlite3.h>
 
+#include <QFile>
+
 #include <algorithm>
+#include <cstdio>
 #include <optional>
 #include <string>
 #include <random>
@@ -118,6 +121,49 @@ void Generate(const DataShape& shape, const QString& sourcePath, const QString& 
         }
         Exec(db.get(), "COMMIT");
     }
+}
+
+void WriteSourceRows(const QString& sourcePath, const QString& sourceKey, const QString& tsvPath) {
+    Sqlite db = Open(sourcePath, sourceKey, false);
+    Statement select(db.get(), "SELECT 棟番号, 棟名称, 小学校区, 中学校区 FROM 棟マスタ ORDER BY rowid");
+    std::string out;
+    const auto field = [&](int i) {
+        switch (sqlite3_column_type(select.stmt_, i)) {
+        case SQLITE_NULL: out += "\\N"; return;
+        case SQLITE_INTEGER: out += std::to_string(sqlite3_column_int64(select.stmt_, i)); return;
+        case SQLITE_FLOAT: {
+            // 17 significant digits read back as the same double.
+            char text[32];
+            std::snprintf(text, sizeof text, "%.17g", sqlite3_column_double(select.stmt_, i));
+            out += text;
+            return;
+        }
+        default: {
+            const auto* at = reinterpret_cast<const char*>(sqlite3_column_text(select.stmt_, i));
+            for (const char* end = at + sqlite3_column_bytes(select.stmt_, i); at != end; ++at) {
+                switch (*at) {
+                case '\\': out += "\\\\"; break;
+                case '\t': out += "\\t"; break;
+                case '\n': out += "\\n"; break;
+                case '\r': out += "\\r"; break;
+                default: out += *at;
+                }
+            }
+        }
+        }
+    };
+    int rc;
+    while ((rc = sqlite3_step(select.stmt_)) == SQLITE_ROW) {
+        for (int i = 0; i < 4; ++i) {
+            field(i);
+            out += i == 3 ? '\n' : '\t';
+        }
+    }
+    check(db.get(), rc);
+    QFile file(tsvPath);
+    if (!file.open(QIODevice::WriteOnly | QIODevice::Truncate) ||
+        file.write(out.data(), static_cast<qint64>(out.size())) != static_cast<qint64>(out.size()) || !file.flush())
+        throw std::runtime_error("cannot write " + tsvPath.toStdString());
 }
 
 std::string FirstDifference(const QString& pathA, const QString& keyA, const QString& pathB, const QString& keyB) {

@@ -34,6 +34,11 @@ struct DataShape {
 void Generate(const DataShape& shape, const QString& sourcePath, const QString& sourceKey,
               const QString& targetPath, const QString& targetKey);
 
+// Writes the source's 棟マスタ rows in rowid order as tab-separated UTF-8
+// lines (棟番号, 棟名称, 小学校区, 中学校区) for bench/MakeJetSource.java:
+// "\N" for Null, backslash, tab and line ends escaped, numbers exact.
+void WriteSourceRows(const QString& sourcePath, const QString& sourceKey, const QString& tsvPath);
+
 // Compares the two files' 棟マスタ row by row in rowid order, every column
 // SQL-quoted, without holding either table in memory. Returns an empty text
 // when they are identical, otherwise a description of the first difference.

@@ -1,9 +1,13 @@
 // tou-bench: times the real revision run (the window's Execute handler, with
 // the completion box answered) against the same revision written by hand as
-// bulk SQL, checks both leave identical tables, and prints a table.
+// bulk SQL, checks both leave identical tables, and prints a table; then the
+// same run with an Access (Jet 4) source against an SQLCipher source holding
+// the same rows.
 #include "app/BuildingNumber.h"
 #include "app/Form1.h"
 #include "bench/BenchData.h"
+#include "bench/JetSource.h"
+#include "platform/dao/Dao.h"
 #include "platform/ui/App.h"
 #include "platform/ui/MsgBox.h"
 #include "runtime/RuntimeError.h"
@@ -108,6 +112,29 @@ void bulkRevision(const QString& targetPath, const QString& sourcePath) {
     bench::Exec(db.get(), "COMMIT");
 }
 
+// The window's Execute handler on the program folder's target with `source`,
+// its completion box answered: seconds taken, and the peak memory in `peak`.
+double runWindow(const QString& program, const QString& source, double& peak) {
+    platform::App::ScopedPathOverride where(program);
+    int boxes = 0;
+    platform::ScopedMsgBoxHandler answer([&boxes](const platform::MsgBoxRequest&) {
+        ++boxes;
+        return platform::vbOK;
+    });
+    Form1 form;
+    form.Form_Load();
+    form.findChild<QLineEdit*>(QStringLiteral("Text1"))->setText(source);
+    resetPeak();
+    QElapsedTimer clock;
+    clock.start();
+    form.Command2_Click();
+    const double seconds = static_cast<double>(clock.nsecsElapsed()) / 1e9;
+    peak = peakMiB();
+    if (boxes != 1)
+        throw std::runtime_error("the run did not complete");
+    return seconds;
+}
+
 struct Result {
     std::int64_t rows;
     bool index;
@@ -128,25 +155,7 @@ Result measure(std::int64_t rows, bool index) {
         throw std::runtime_error("cannot copy the target");
 
     Result r{rows, index, 0, 0, 0, 0};
-    {
-        platform::App::ScopedPathOverride where(program);
-        int boxes = 0;
-        platform::ScopedMsgBoxHandler answer([&boxes](const platform::MsgBoxRequest&) {
-            ++boxes;
-            return platform::vbOK;
-        });
-        Form1 form;
-        form.Form_Load();
-        form.findChild<QLineEdit*>(QStringLiteral("Text1"))->setText(source);
-        resetPeak();
-        QElapsedTimer clock;
-        clock.start();
-        form.Command2_Click();
-        r.runSeconds = static_cast<double>(clock.nsecsElapsed()) / 1e9;
-        r.runPeak = peakMiB();
-        if (boxes != 1)
-            throw std::runtime_error("the run did not complete");
-    }
+    r.runSeconds = runWindow(program, source, r.runPeak);
     {
         resetPeak();
         QElapsedTimer clock;
@@ -179,9 +188,117 @@ Result measureBest(std::int64_t rows, bool index) {
     return best;
 }
 
+// The same revision run with an Access source and with an SQLCipher source
+// holding the same rows in the same order, each on a fresh copy of one target.
+struct AccessResult {
+    std::int64_t rows;
+    double jetSeconds, jetPeak, sqlSeconds, sqlPeak;
+};
+
+void copyFresh(const QString& from, const QString& to) {
+    QFile::remove(to);
+    if (!QFile::copy(from, to))
+        throw std::runtime_error("cannot copy " + from.toStdString());
+}
+
+AccessResult measureAccess(bench::JetMaker& maker, std::int64_t rows, bool index) {
+    QTemporaryDir dir;
+    if (!dir.isValid())
+        throw std::runtime_error("no temporary folder");
+    const QString program = dir.filePath(QStringLiteral("prog"));
+    QDir().mkpath(program + QStringLiteral("/Q_db"));
+    QDir().mkpath(dir.filePath(QStringLiteral("sqlcipher")));
+    QDir().mkpath(dir.filePath(QStringLiteral("access")));
+    const QString target = program + QStringLiteral("/Q_db/Q5ProDB.mdb");
+    const QString pristine = dir.filePath(QStringLiteral("target.mdb"));
+    const QString expected = dir.filePath(QStringLiteral("expected.mdb"));
+    const QString sqlSource = dir.filePath(QStringLiteral("sqlcipher/Q4ProDB.mdb"));
+    const QString jetSource = dir.filePath(QStringLiteral("access/Q4ProDB.mdb"));
+    const QString rowsFile = dir.filePath(QStringLiteral("rows.tsv"));
+
+    bench::Generate({rows, index, 20261207}, sqlSource, kSourceKey, pristine, kTargetKey);
+    bench::WriteSourceRows(sqlSource, kSourceKey, rowsFile);
+    maker.make(rowsFile, jetSource);
+    bench::SetJetPassword(jetSource, kSourceKey);
+    // A password that did not land would let any password in: make sure it is refused.
+    try {
+        dao::DBEngine::create()->Workspaces()->Item(0)->OpenDatabase(jetSource, vb::vbFalse, vb::vbFalse,
+                                                                      QStringLiteral(";pwd=not-the-key"));
+        throw std::runtime_error("the Access source opens with a wrong password");
+    } catch (const vb::RuntimeError& e) {
+        if (e.number() != 3031)
+            throw;
+    }
+
+    AccessResult r{rows, 0, 0, 0, 0};
+    bool haveExpected = false;
+    // Best of three, the kinds taking turns to go first so that neither
+    // always meets a warmer cache or a quieter machine; peaks the highest seen.
+    for (int round = 0; round < 3; ++round) {
+        for (int turn = 0; turn < 2; ++turn) {
+            const bool jet = (round + turn) % 2 == 1;
+            copyFresh(pristine, target);
+            double peak = 0;
+            const double seconds = runWindow(program, jet ? jetSource : sqlSource, peak);
+            double& best = jet ? r.jetSeconds : r.sqlSeconds;
+            best = round == 0 ? seconds : std::min(best, seconds);
+            double& highest = jet ? r.jetPeak : r.sqlPeak;
+            highest = std::max(highest, peak);
+            if (!haveExpected) {
+                // Equal tables would prove nothing if the first run changed nothing.
+                if (rows > 0 && bench::FirstDifference(target, kTargetKey, pristine, kTargetKey).empty())
+                    throw std::runtime_error("the first run changed nothing (rows=" + std::to_string(rows) + ")");
+                copyFresh(target, expected);
+                haveExpected = true;
+                continue;
+            }
+            const std::string difference = bench::FirstDifference(target, kTargetKey, expected, kTargetKey);
+            if (!difference.empty())
+                throw std::runtime_error("the Access and SQLCipher sources left different tables (rows=" +
+                                         std::to_string(rows) + "), first difference at " + difference);
+        }
+    }
+    return r;
+}
+
+// Prints the comparison for `sizes`, or says why it was skipped.
+void accessComparison(const std::vector<std::int64_t>& sizes, bool index) {
+    QString why;
+    std::optional<bench::JetMaker> maker = bench::JetMaker::find(why);
+    if (!maker) {
+        std::printf("skipped the Access comparison: %s\n", qPrintable(why));
+        std::fflush(stdout);
+        return;
+    }
+    QTemporaryDir classes;
+    if (!classes.isValid())
+        throw std::runtime_error("no temporary folder");
+    maker->compile(classes.path());
+
+    std::printf("\nAccess (Jet 4) source against an SQLCipher source with the same rows (index on the target: %s)\n",
+                index ? "yes" : "no");
+    std::printf("%9s %9s %11s %9s %9s %11s %8s %10s\n", "rows", "Jet s", "SQLCipher s", "Jet/SQLC", "Jet us/r",
+                "SQLC us/r", "Jet MiB", "SQLC MiB");
+    std::fflush(stdout);
+    // As above, time per row leaves out the fixed cost measured with empty tables.
+    const AccessResult empty = measureAccess(*maker, 0, index);
+    for (std::int64_t rows : sizes) {
+        const AccessResult r = rows == 0 ? empty : measureAccess(*maker, rows, index);
+        const auto perRow = [&](double seconds, double base) {
+            return r.rows ? (seconds - base) * 1e6 / static_cast<double>(r.rows) : 0.0;
+        };
+        std::printf("%9lld %9.3f %11.3f %9.2f %9.2f %11.2f %8.1f %10.1f\n", static_cast<long long>(r.rows),
+                    r.jetSeconds, r.sqlSeconds, r.jetSeconds / r.sqlSeconds, perRow(r.jetSeconds, empty.jetSeconds),
+                    perRow(r.sqlSeconds, empty.sqlSeconds), r.jetPeak, r.sqlPeak);
+        std::fflush(stdout);
+    }
+}
+
 int usage() {
-    std::fprintf(stderr, "usage: tou-bench [--rows N]... [--index | --no-index | --both]\n"
-                         "  sizes default to 0, 1000, 10000 and 100000 rows; index modes to --both\n");
+    std::fprintf(stderr, "usage: tou-bench [--rows N]... [--index | --no-index | --both] [--access | --no-access]\n"
+                         "  sizes default to 0, 1000, 10000 and 100000 rows; index modes to --both\n"
+                         "  --access: only the Access comparison (sizes default to 10000 and 100000 rows,\n"
+                         "  the index as the first mode); --no-access: only the first table\n");
     return 2;
 }
 
@@ -192,6 +309,7 @@ int main(int argc, char** argv) {
     QApplication app(argc, argv);
     std::vector<std::int64_t> sizes;
     std::vector<bool> indexModes{true, false};
+    bool bulkTable = true, access = true;
     for (int i = 1; i < argc; ++i) {
         const std::string arg = argv[i];
         if (arg == "--rows" && i + 1 < argc) {
@@ -205,19 +323,27 @@ int main(int argc, char** argv) {
             indexModes = {true, false};
         } else if (arg == "--index") {
             indexModes = {true};
+        } else if (arg == "--access") {
+            bulkTable = false;
+            access = true;
+        } else if (arg == "--no-access") {
+            bulkTable = true;
+            access = false;
         } else {
             return usage();
         }
     }
+    const std::vector<std::int64_t> accessSizes = sizes.empty() ? std::vector<std::int64_t>{10000, 100000} : sizes;
     if (sizes.empty())
         sizes = {0, 1000, 10000, 100000};
 
     // Time per row leaves out the fixed cost of opening both files (deriving
     // their keys, on purpose slow), measured on the same files with empty tables.
-    std::printf("%9s %6s %9s %9s %7s %9s %9s %8s %8s\n", "rows", "index", "run s", "bulk s", "ratio", "run us/r",
-                "bulk us/r", "run MiB", "bulk MiB");
     try {
-        for (bool index : indexModes) {
+        if (bulkTable)
+            std::printf("%9s %6s %9s %9s %7s %9s %9s %8s %8s\n", "rows", "index", "run s", "bulk s", "ratio",
+                        "run us/r", "bulk us/r", "run MiB", "bulk MiB");
+        for (bool index : bulkTable ? indexModes : std::vector<bool>{}) {
             std::optional<Result> empty;
             for (std::int64_t rows : sizes) {
                 if (rows == 0 && empty)
@@ -235,6 +361,8 @@ int main(int argc, char** argv) {
                 std::fflush(stdout);
             }
         }
+        if (access)
+            accessComparison(accessSizes, indexModes.front());
     } catch (const vb::RuntimeError& e) {
         std::fprintf(stderr, "tou-bench: run-time error %d: %s\n", e.number(), e.what());
         return 1;

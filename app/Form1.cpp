@@ -9,6 +9,7 @@
 #include "runtime/RuntimeError.h"
 
 #include <QCloseEvent>
+#include <QFontMetrics>
 #include <QLabel>
 #include <QLineEdit>
 #include <QPushButton>
@@ -32,6 +33,32 @@ const QString kSourceFileName = QStringLiteral("Q4ProDB.mdb");
 const QString kFilterDescription = QStringLiteral(u"データベースファイル(*.mdb)|");
 const QString kFilterTerminator = QStringLiteral("|");
 constexpr int kBrowseFlags = platform::cdlOFNFileMustExist | platform::cdlOFNHideReadOnly;
+
+// The instruction lines were laid out for a narrower Japanese font than a
+// Linux desktop's default, whose full-width kana run past the window's edge.
+// A Japanese sans at 11 px ends both lines inside the window and stays
+// legible; should none of these families be installed, the size steps down
+// until the fallback font fits too, but never below the legible minimum.
+constexpr int kPreferredPixelSize = 11;
+constexpr int kSmallestPixelSize = 9;
+
+QFont windowFont(const QWidget& window, std::initializer_list<const QLabel*> labels) {
+    QFont font = window.font();
+    font.setFamilies({QStringLiteral("Noto Sans CJK JP"), QStringLiteral("Noto Sans JP"),
+                      QStringLiteral("Source Han Sans JP"), QStringLiteral("IPAPGothic"),
+                      QStringLiteral("VL PGothic")});
+    font.setStyleHint(QFont::SansSerif);
+    for (int size = kPreferredPixelSize; size >= kSmallestPixelSize; --size) {
+        font.setPixelSize(size);
+        const QFontMetrics metrics(font);
+        bool fits = true;
+        for (const QLabel* label : labels)
+            fits = fits && metrics.horizontalAdvance(label->text()) <= window.width() - label->x();
+        if (fits)
+            break;
+    }
+    return font;
+}
 
 dao::DBEnginePtr& engineObject() {
     static dao::DBEnginePtr engine;
@@ -63,6 +90,7 @@ Form1::Form1(QWidget* parent)
     Command1->setGeometry(px(4440), px(960), px(735), px(375));
     Command2->setObjectName(QStringLiteral("Command2"));
     Command2->setGeometry(px(1680), px(1440), px(2055), px(735));
+    setFont(windowFont(*this, {Label1, Label2}));
 
     // Labels take no focus; Enter in the text box must click nothing.
     for (QPushButton* button : {Command1, Command2}) {

@@ -3,13 +3,18 @@
 #include "platform/ui/ErrorReport.h"
 
 #include <QApplication>
+#include <QIcon>
 
 int main(int argc, char* argv[]) {
     QApplication app(argc, argv);
     QApplication::setApplicationName(QStringLiteral("tou-master-fix"));
+    QApplication::setDesktopFileName(QStringLiteral(TOU_APP_ID));
+    QApplication::setWindowIcon(QIcon(QStringLiteral(":/icons/tou-master-fix.svg")));
     InstallTranslations(app);
 
     Form1 form;
+    // Message boxes and the progress dialog in the window's font.
+    QApplication::setFont(form.font());
     platform::RunHandler([&form] { form.Form_Load(); });
     if (platform::EndRequested())
         return platform::kErrorExitStatus;

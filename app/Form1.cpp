@@ -14,6 +14,7 @@
 #include <QLineEdit>
 #include <QPushButton>
 
+#include <algorithm>
 #include <optional>
 
 namespace {
@@ -51,10 +52,9 @@ QFont windowFont(const QWidget& window, std::initializer_list<const QLabel*> lab
     for (int size = kPreferredPixelSize; size >= kSmallestPixelSize; --size) {
         font.setPixelSize(size);
         const QFontMetrics metrics(font);
-        bool fits = true;
-        for (const QLabel* label : labels)
-            fits = fits && metrics.horizontalAdvance(label->text()) <= window.width() - label->x();
-        if (fits)
+        if (std::all_of(labels.begin(), labels.end(), [&](const QLabel* label) {
+                return metrics.horizontalAdvance(label->text()) <= window.width() - label->x();
+            }))
             break;
     }
     return font;

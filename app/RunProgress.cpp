@@ -12,9 +12,6 @@ constexpr qint64 kRefreshEveryMs = 50;
 } // namespace
 
 RunProgress::RunProgress(QWidget* window) : dialog_(window) {
-    // The window's font, so that the two read as one program.
-    if (window)
-        dialog_.setFont(window->font());
     dialog_.setWindowTitle(QStringLiteral(u"棟データ修正"));
     dialog_.setCancelButtonText(QStringLiteral(u"中止"));
     dialog_.setWindowModality(Qt::ApplicationModal);

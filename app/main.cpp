@@ -13,7 +13,8 @@ int main(int argc, char* argv[]) {
     InstallTranslations(app);
 
     Form1 form;
-    // Message boxes and the progress dialog in the window's font.
+    // The one place the window's font reaches the other windows: message
+    // boxes and the progress dialog.
     QApplication::setFont(form.font());
     platform::RunHandler([&form] { form.Form_Load(); });
     if (platform::EndRequested())

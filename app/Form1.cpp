@@ -1,8 +1,8 @@
 #include "app/Form1.h"
 
-#include "app/BuildingNumber.h"
 #include "app/RunProgress.h"
 #include "pathutil/cShlwVB.h"
+#include "revision/Revision.h"
 #include "platform/ui/App.h"
 #include "platform/ui/ErrorReport.h"
 #include "platform/ui/MsgBox.h"
@@ -15,7 +15,6 @@
 #include <QPushButton>
 
 #include <algorithm>
-#include <optional>
 
 namespace {
 
@@ -23,13 +22,6 @@ namespace {
 constexpr int kTwipsPerPixel = 15;
 constexpr int px(int twips) { return twips / kTwipsPerPixel; }
 
-const QString kSourcePassword = QStringLiteral("k3pwnvhtq7");
-const QString kTargetPassword = QStringLiteral("r8mfyelc4s");
-const QString kTargetRelativePath = QStringLiteral(u"Q_db\\Q5ProDB.mdb");
-const QString kSourceQuery = QStringLiteral(u"SELECT 棟番号,小学校区,中学校区 FROM 棟マスタ");
-const QString kTargetQueryPrefix = QStringLiteral(u"SELECT 棟番号,小学校区,中学校区 FROM 棟マスタ WHERE 棟番号=");
-const QString kKeyField = QStringLiteral(u"棟番号");
-const QString kCopiedField = QStringLiteral(u"中学校区");
 const QString kSourceFileName = QStringLiteral("Q4ProDB.mdb");
 const QString kFilterDescription = QStringLiteral(u"データベースファイル(*.mdb)|");
 const QString kFilterTerminator = QStringLiteral("|");
@@ -58,11 +50,6 @@ QFont windowFont(const QWidget& window, std::initializer_list<const QLabel*> lab
             break;
     }
     return font;
-}
-
-dao::DBEnginePtr& engineObject() {
-    static dao::DBEnginePtr engine;
-    return engine;
 }
 
 } // namespace
@@ -107,7 +94,7 @@ Form1::Form1(QWidget* parent)
 }
 
 const dao::DBEnginePtr& Form1::Engine() {
-    return engineObject();
+    return revision::Engine();
 }
 
 void Form1::Form_Load() {
@@ -138,16 +125,8 @@ void Form1::Command1_Click() {
 
 void Form1::FuncOpenDatabase(dao::DatabasePtr& dbwk, vb::Boolean bln) {
     const QString strPath = vb::isTrue(bln) ? m_strTargetPath : m_strSourcePath;
-    const QString strPassword = vb::isTrue(bln) ? kTargetPassword : kSourcePassword;
-    dao::DBEnginePtr& engine = engineObject();
-    if (!engine) {
-        engine = dao::DBEngine::create();
-        engine->SetInterruptCheck(&RunProgress::currentStopRequested);
-    }
-    const dao::WorkspacesPtr workspaces = engine->Workspaces();
-    const dao::WorkspacePtr workspace = workspaces->Item(0);
-    const QString strConnect = QStringLiteral(";pwd=") + strPassword;
-    dbwk = workspace->OpenDatabase(strPath, vb::vbFalse, vb::vbFalse, strConnect);
+    const QString strPassword = vb::isTrue(bln) ? revision::kTargetPassword : revision::kSourcePassword;
+    revision::OpenDatabase(dbwk, strPath, strPassword);
 }
 
 void Form1::ObjectClear(dao::DatabasePtr& dbwk, dao::RecordsetPtr& rswk,
@@ -155,18 +134,7 @@ void Form1::ObjectClear(dao::DatabasePtr& dbwk, dao::RecordsetPtr& rswk,
                         dao::DatabasePtr& dbwk2, dao::RecordsetPtr& rswk2,
                         dao::DatabasePtr& dbwk3, dao::RecordsetPtr& rswk3) {
     // Recordsets before databases; a failing Close stops here and keeps its reference.
-    for (dao::RecordsetPtr* rs : {&rswk, &rswk1, &rswk2, &rswk3}) {
-        if (*rs) {
-            (*rs)->Close();
-            rs->reset();
-        }
-    }
-    for (dao::DatabasePtr* db : {&dbwk, &dbwk1, &dbwk2, &dbwk3}) {
-        if (*db) {
-            (*db)->Close();
-            db->reset();
-        }
-    }
+    revision::CloseAll(dbwk, rswk, dbwk1, rswk1, dbwk2, rswk2, dbwk3, rswk3);
 }
 
 void Form1::closeEvent(QCloseEvent* event) {
@@ -185,39 +153,17 @@ void Form1::Command2_Click() {
     // Declared databases first so that, on an error, the recordsets are released before them.
     dao::DatabasePtr dbwk, dbwk1, dbwk2, dbwk3;
     dao::RecordsetPtr rswk, rswk1, rswk2, rswk3;
-    std::optional<RunProgress> progress(std::in_place, this);
+    {
+        RunProgress progress(this);
+        revision::Run run(progress);
 
-    m_strSourcePath = Text1->text();
-    m_strTargetPath = m_strAppPath + kTargetRelativePath;
+        m_strSourcePath = Text1->text();
+        m_strTargetPath = m_strAppPath + revision::kTargetRelativePath;
 
-    FuncOpenDatabase(dbwk, vb::vbFalse);
-    FuncOpenDatabase(dbwk1, vb::vbTrue);
-
-    QString strSQL = kSourceQuery;
-    rswk = dbwk->OpenRecordset(strSQL);
-    if (!vb::isTrue(rswk->Eof())) {
-        rswk->MoveLast(0);
-        progress->setTotal(rswk->RecordCount());
-        rswk->MoveFirst();
+        FuncOpenDatabase(dbwk, vb::vbFalse);
+        FuncOpenDatabase(dbwk1, vb::vbTrue);
+        run.reviseRows(dbwk, dbwk1, rswk, rswk1);
+        ObjectClear(dbwk, rswk, dbwk1, rswk1, dbwk2, rswk2, dbwk3, rswk3);
     }
-    int done = 0;
-    while (!vb::isTrue(rswk->Eof())) {
-        progress->setDone(done++);
-        if (progress->stopRequested())
-            vb::raise(vb::kUserInterrupt);
-        const std::int32_t lngNo = BuildingNumber(rswk->Fields()->Item(kKeyField)->Value());
-        strSQL = kTargetQueryPrefix + QString::number(lngNo);
-        rswk1 = dbwk1->OpenRecordset(strSQL);
-        if (!vb::isTrue(rswk1->Eof())) {
-            rswk1->Edit();
-            const QString value = rswk->Fields()->Item(kCopiedField)->Value().toText();
-            rswk1->SetCollect(kCopiedField, vb::Variant(value));
-            rswk1->Update(dao::dbUpdateRegular, false);
-        }
-        rswk->MoveNext();
-    }
-
-    ObjectClear(dbwk, rswk, dbwk1, rswk1, dbwk2, rswk2, dbwk3, rswk3);
-    progress.reset();
     platform::MsgBox(QStringLiteral(u"修正が完了しました。"), platform::vbOKOnly, QStringLiteral(u"棟データ修正"));
 }

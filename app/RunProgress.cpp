@@ -36,10 +36,6 @@ RunProgress::~RunProgress() {
     current_ = nullptr;
 }
 
-void RunProgress::setTotal(int rows) {
-    total_ = rows;
-}
-
 bool RunProgress::stopRequested() {
     if (!stop_ && sinceRefresh_.elapsed() >= kRefreshEveryMs)
         refresh();

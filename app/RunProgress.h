@@ -5,29 +5,29 @@
 // Window events are let through only from here, and only input that cannot
 // start a second run: before the dialog is up, no user input at all; once it
 // is up, it blocks the main window.
+#include "revision/Revision.h"
+
 #include <QElapsedTimer>
 #include <QProgressDialog>
 
 class QWidget;
 
-class RunProgress {
+class RunProgress final : public revision::Progress {
 public:
     explicit RunProgress(QWidget* window);
-    ~RunProgress();
+    ~RunProgress() override;
     RunProgress(const RunProgress&) = delete;
     RunProgress& operator=(const RunProgress&) = delete;
 
-    void setTotal(int rows);
-    void setDone(int rows) { done_ = rows; }
+    void total(int rows) override { total_ = rows; }
+    void done(int rows) override { done_ = rows; }
     // Lets the window breathe now and then; true once the user asked to stop.
-    bool stopRequested();
+    bool stopRequested() override;
     // A close request reached the main window.
     void requestStop() { stop_ = true; }
 
     // The run in progress, if any (runs are never nested).
     static RunProgress* current() { return current_; }
-    // For the database engine's interrupt check.
-    static bool currentStopRequested() { return current_ && current_->stopRequested(); }
 
 private:
     void refresh();

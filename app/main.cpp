@@ -1,3 +1,4 @@
+#include "app/CommandLine.h"
 #include "app/Form1.h"
 #include "app/Translations.h"
 #include "platform/ui/ErrorReport.h"
@@ -6,6 +7,14 @@
 #include <QIcon>
 
 int main(int argc, char* argv[]) {
+    // From a script or a terminal: no window, so no display needed.
+    if (WantsCommandLine(argc, argv)) {
+        QCoreApplication app(argc, argv);
+        QCoreApplication::setApplicationName(QStringLiteral("tou-master-fix"));
+        QCoreApplication::setApplicationVersion(QStringLiteral(TOU_VERSION));
+        InstallTranslations(app);
+        return RunCommandLine(app);
+    }
     QApplication app(argc, argv);
     QApplication::setApplicationName(QStringLiteral("tou-master-fix"));
     QApplication::setDesktopFileName(QStringLiteral(TOU_APP_ID));

@@ -1,5 +1,5 @@
 // Per-call costs of the pieces every source row goes through.
-#include "app/BuildingNumber.h"
+#include "revision/BuildingNumber.h"
 #include "runtime/Conversion.h"
 
 #include <benchmark/benchmark.h>

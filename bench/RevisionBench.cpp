@@ -3,22 +3,19 @@
 // bulk SQL, checks both leave identical tables, and prints a table; then the
 // same run with an Access (Jet 4) source against an SQLCipher source holding
 // the same rows.
-#include "app/BuildingNumber.h"
-#include "app/Form1.h"
+#include "revision/BuildingNumber.h"
+#include "revision/Revision.h"
 #include "bench/BenchData.h"
 #include "bench/JetSource.h"
 #include "platform/dao/Dao.h"
-#include "platform/ui/App.h"
-#include "platform/ui/MsgBox.h"
 #include "runtime/RuntimeError.h"
 
 #include <sqlcipher/sqlite3.h>
 
-#include <QApplication>
+#include <QCoreApplication>
 #include <QDir>
 #include <QElapsedTimer>
 #include <QFile>
-#include <QLineEdit>
 #include <QTemporaryDir>
 #include <algorithm>
 #include <cstdio>
@@ -112,26 +109,16 @@ void bulkRevision(const QString& targetPath, const QString& sourcePath) {
     bench::Exec(db.get(), "COMMIT");
 }
 
-// The window's Execute handler on the program folder's target with `source`,
-// its completion box answered: seconds taken, and the peak memory in `peak`.
-double runWindow(const QString& program, const QString& source, double& peak) {
-    platform::App::ScopedPathOverride where(program);
-    int boxes = 0;
-    platform::ScopedMsgBoxHandler answer([&boxes](const platform::MsgBoxRequest&) {
-        ++boxes;
-        return platform::vbOK;
-    });
-    Form1 form;
-    form.Form_Load();
-    form.findChild<QLineEdit*>(QStringLiteral("Text1"))->setText(source);
+// The revision on the program folder's target with `source`, as Execute
+// runs it: seconds taken, and the peak memory in `peak`.
+double runRevision(const QString& program, const QString& source, double& peak) {
+    revision::Progress progress;
     resetPeak();
     QElapsedTimer clock;
     clock.start();
-    form.Command2_Click();
+    revision::Revise(source, revision::TargetUnder(program), progress);
     const double seconds = static_cast<double>(clock.nsecsElapsed()) / 1e9;
     peak = peakMiB();
-    if (boxes != 1)
-        throw std::runtime_error("the run did not complete");
     return seconds;
 }
 
@@ -155,7 +142,7 @@ Result measure(std::int64_t rows, bool index) {
         throw std::runtime_error("cannot copy the target");
 
     Result r{rows, index, 0, 0, 0, 0};
-    r.runSeconds = runWindow(program, source, r.runPeak);
+    r.runSeconds = runRevision(program, source, r.runPeak);
     {
         resetPeak();
         QElapsedTimer clock;
@@ -239,7 +226,7 @@ AccessResult measureAccess(bench::JetMaker& maker, std::int64_t rows, bool index
             const bool jet = (round + turn) % 2 == 1;
             copyFresh(pristine, target);
             double peak = 0;
-            const double seconds = runWindow(program, jet ? jetSource : sqlSource, peak);
+            const double seconds = runRevision(program, jet ? jetSource : sqlSource, peak);
             double& best = jet ? r.jetSeconds : r.sqlSeconds;
             best = round == 0 ? seconds : std::min(best, seconds);
             double& highest = jet ? r.jetPeak : r.sqlPeak;
@@ -306,7 +293,7 @@ int usage() {
 
 int main(int argc, char** argv) {
     qputenv("QT_QPA_PLATFORM", qgetenv("QT_QPA_PLATFORM").isEmpty() ? QByteArray("offscreen") : qgetenv("QT_QPA_PLATFORM"));
-    QApplication app(argc, argv);
+    QCoreApplication app(argc, argv);
     std::vector<std::int64_t> sizes;
     std::vector<bool> indexModes{true, false};
     bool bulkTable = true, access = true;

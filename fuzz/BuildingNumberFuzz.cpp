@@ -3,7 +3,7 @@
 // neighbour), or error 6 exactly when that number lies outside 32 bits.
 #include "FuzzText.h"
 
-#include "app/BuildingNumber.h"
+#include "revision/BuildingNumber.h"
 #include "runtime/Conversion.h"
 #include "runtime/RuntimeError.h"
 

@@ -2,6 +2,41 @@
 <!DOCTYPE TS>
 <TS version="2.1" language="ja_JP">
 <context>
+    <name>CommandLine</name>
+    <message>
+        <source>%1 / %2 rows</source>
+        <translation>%1 / %2 件</translation>
+    </message>
+    <message>
+        <source>Revises the building master (棟マスタ) of the newer database from the older one&apos;s.</source>
+        <translation>Q4 の棟マスタのデータを使用して Q5 の棟マスタの情報を修正します。</translation>
+    </message>
+    <message>
+        <source>The older edition&apos;s database.</source>
+        <translation>Q4 のデータベース。</translation>
+    </message>
+    <message>
+        <source>The newer edition&apos;s database (default: Q_db/Q5ProDB.mdb beside the program).</source>
+        <translation>Q5 のデータベース (省略時: プログラムと同じフォルダーの Q_db/Q5ProDB.mdb)。</translation>
+    </message>
+    <message>
+        <source>path</source>
+        <translation>パス</translation>
+    </message>
+    <message>
+        <source>Try &apos;--help&apos;.</source>
+        <translation>&apos;--help&apos; で使い方を表示します。</translation>
+    </message>
+    <message>
+        <source>Give the source database with --source PATH.</source>
+        <translation>--source パス で Q4 のデータベースを指定してください。</translation>
+    </message>
+    <message>
+        <source>Done: %1 rows read, %2 revised, %3 not found in the target.</source>
+        <translation>修正が完了しました。読み込み %1 件、修正 %2 件、該当なし %3 件。</translation>
+    </message>
+</context>
+<context>
     <name>ErrorReport</name>
     <message>
         <source>Run-time error &apos;%1&apos;:
@@ -22,6 +57,50 @@
 </context>
 <context>
     <name>dao</name>
+    <message>
+        <source>Cannot update &apos;%1&apos;: it is an Access 97 database, which this program only reads. Convert it to the Access 2000-2003 format first.</source>
+        <translation>&apos;%1&apos; を更新できません。Access 97 のデータベースは読み取りのみ行えます。先に Access 2000-2003 形式に変換してください。</translation>
+    </message>
+    <message>
+        <source>Could not use &apos;%1&apos;; it is open in Access (lock file &apos;%2&apos;, used by: %3). Close it in Access, or delete the lock file if no one has it open.</source>
+        <translation>&apos;%1&apos; を使用できません。Access で開かれています (ロック ファイル &apos;%2&apos;、使用中のコンピューター: %3)。Access で閉じるか、だれも開いていなければロック ファイルを削除してください。</translation>
+    </message>
+    <message>
+        <source>no computer named</source>
+        <translation>名前なし</translation>
+    </message>
+    <message>
+        <source>Could not use &apos;%1&apos;; another copy of this program is revising it.</source>
+        <translation>&apos;%1&apos; を使用できません。このプログラムの別のコピーが更新中です。</translation>
+    </message>
+    <message>
+        <source>&apos;%1&apos; was changed or opened by someone else during the run; it was left as it was and none of this run&apos;s changes were saved.</source>
+        <translation>実行中に &apos;%1&apos; がほかのユーザーによって変更されたか開かれました。ファイルはそのままにし、今回の変更は保存していません。</translation>
+    </message>
+    <message>
+        <source>Cannot update the field &apos;%1&apos; of &apos;%2&apos;: it is indexed, and Access&apos;s Japanese sort order cannot be written. Remove the index on &apos;%1&apos; in Access first.</source>
+        <translation>&apos;%2&apos; のフィールド &apos;%1&apos; を更新できません。インデックスが設定されており、Access の日本語の並べ替え順は書き込めません。先に Access で &apos;%1&apos; のインデックスを削除してください。</translation>
+    </message>
+    <message>
+        <source>Field &apos;%1&apos; cannot be updated: only 中学校区 is written to an Access database.</source>
+        <translation>フィールド &apos;%1&apos; は更新できません。Access データベースに書き込めるのは 中学校区 だけです。</translation>
+    </message>
+    <message>
+        <source>The field &apos;%1&apos; is too small for the value of the record %2: it holds at most %3 characters.</source>
+        <translation>フィールド &apos;%1&apos; のサイズが小さすぎて、レコード %2 の値を格納できません (最大 %3 文字)。</translation>
+    </message>
+    <message>
+        <source>The field &apos;%1&apos; cannot be a zero-length string (record %2).</source>
+        <translation>フィールド &apos;%1&apos; に長さ 0 の文字列は入力できません (レコード %2)。</translation>
+    </message>
+    <message>
+        <source>The value for the field &apos;%1&apos; of the record %2 starts with the character U+FEFF, which Access would read wrongly.</source>
+        <translation>レコード %2 のフィールド &apos;%1&apos; の値が文字 U+FEFF で始まっています。Access が正しく読めないため書き込めません。</translation>
+    </message>
+    <message>
+        <source>Record %1 is too large: Access keeps at most %2 bytes a record.</source>
+        <translation>レコード %1 が大きすぎます。Access のレコードは最大 %2 バイトです。</translation>
+    </message>
     <message>
         <source>Out of memory while working on &apos;%1&apos;.</source>
         <translation>&apos;%1&apos; の処理中にメモリが不足しました。</translation>

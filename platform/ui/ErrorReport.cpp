@@ -49,23 +49,27 @@ bool EndRequested() {
 ScopedErrorReportHandler::ScopedErrorReportHandler(ErrorReportHandler handler)
     : ScopedOverride(currentHandler(), std::move(handler)) {}
 
+ErrorReportRequest CaughtError() {
+    try {
+        throw;
+    } catch (const vb::RuntimeError& e) {
+        return {e.number(), e.description()};
+    } catch (const std::bad_alloc&) {
+        return {7, QCoreApplication::translate("ErrorReport", "Out of memory")};
+    } catch (const std::exception& e) {
+        return {51, QCoreApplication::translate("ErrorReport", "Internal error: %1").arg(QString::fromUtf8(e.what()))};
+    }
+}
+
 void RunHandler(const std::function<void()>& handler) {
-    int number = 0;
-    QString description;
+    ErrorReportRequest error;
     try {
         handler();
         return;
-    } catch (const vb::RuntimeError& e) {
-        number = e.number();
-        description = e.description();
-    } catch (const std::bad_alloc&) {
-        number = 7;
-        description = QCoreApplication::translate("ErrorReport", "Out of memory");
-    } catch (const std::exception& e) {
-        number = 51;
-        description = QCoreApplication::translate("ErrorReport", "Internal error: %1").arg(QString::fromUtf8(e.what()));
+    } catch (const std::exception&) {
+        error = CaughtError();
     }
-    ReportError(number, description);
+    ReportError(error.number, error.description);
 }
 
 } // namespace platform

@@ -32,6 +32,10 @@ public:
     explicit ScopedErrorReportHandler(ErrorReportHandler handler);
 };
 
+// The error being handled (call inside a catch block): a run-time error as
+// it is, running out of memory as 7, anything else as an internal error 51.
+ErrorReportRequest CaughtError();
+
 // Runs an event handler to its end; an error escaping it reaches the report
 // only after the handler's own objects have been released.
 void RunHandler(const std::function<void()>& handler);

@@ -1,5 +1,5 @@
 // How the run reads a building number.
-#include "app/BuildingNumber.h"
+#include "revision/BuildingNumber.h"
 #include "tests/support/Raised.h"
 
 #include <gtest/gtest.h>

@@ -1,25 +1,21 @@
 // tou-rel-child: the helper process of the fault tests.
 //
 //   tou-rel-child run <program folder> <source path> [--pause PLAN] [--torn] [--count]
-//       Clicks Execute in a real window (offscreen) with the program folder
-//       and the typed source path given. Prints "started", then "done" at the
-//       completion box or "error <number> <description>" at the error report;
-//       exits 0 or 1. With a plan it stops at that moment (see VfsShim.h).
+//       Runs the revision on the program folder's target and the source
+//       path given, as Execute does. Prints "started", then "done" at the
+//       end or "error <number> <description>" at an error; exits 0 or 1.
+//       With a plan it stops at that moment (see VfsShim.h).
 //   tou-rel-child hold <file> <key> <statements> <milliseconds>
 //       Opens the file with the database library directly, runs the
 //       statements (say "BEGIN EXCLUSIVE"), prints "held", keeps the lock for
 //       the given time, rolls back, prints "released".
-#include "app/Form1.h"
-#include "platform/ui/App.h"
 #include "platform/ui/ErrorReport.h"
-#include "platform/ui/MsgBox.h"
+#include "revision/Revision.h"
 #include "tests/reliability/VfsShim.h"
 
 #include <sqlcipher/sqlite3.h>
 
-#include <QApplication>
-#include <QLineEdit>
-#include <QPushButton>
+#include <QCoreApplication>
 
 #include <unistd.h>
 
@@ -64,25 +60,17 @@ int run(int argc, char** argv) {
     if (useShim)
         reliability::installShim(shim);
 
-    qputenv("QT_QPA_PLATFORM", "offscreen");
-    QApplication app(argc, argv);
-    platform::App::ScopedPathOverride where(programDir);
+    QCoreApplication app(argc, argv);
     int status = 1;
-    platform::ScopedMsgBoxHandler boxes([&](const platform::MsgBoxRequest& box) {
-        say(QStringLiteral("done ") + box.prompt);
+    say(QStringLiteral("started"));
+    try {
+        revision::Progress progress;
+        revision::Revise(source, revision::TargetUnder(programDir), progress);
+        say(QStringLiteral(u"done 修正が完了しました。"));
         status = 0;
-        return platform::vbOK;
-    });
-    platform::ScopedErrorReportHandler reports([&](const platform::ErrorReportRequest& report) {
+    } catch (const std::exception&) {
+        const platform::ErrorReportRequest report = platform::CaughtError();
         say(QStringLiteral("error %1 %2").arg(report.number).arg(QString(report.description).replace(u'\n', u' ')));
-        status = 1;
-    });
-    {
-        Form1 form;
-        form.Form_Load();
-        form.findChild<QLineEdit*>(QStringLiteral("Text1"))->setText(source);
-        say(QStringLiteral("started"));
-        form.findChild<QPushButton*>(QStringLiteral("Command2"))->click();
     }
     if (count)
         for (const std::string& line : reliability::shimCounts())

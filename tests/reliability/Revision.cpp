@@ -1,15 +1,11 @@
 #include "tests/reliability/Revision.h"
 
-#include "app/Form1.h"
-#include "platform/ui/App.h"
 #include "platform/ui/ErrorReport.h"
-#include "platform/ui/MsgBox.h"
+#include "revision/Revision.h"
 #include "tests/support/EncryptedDb.h"
 
 #include <QDir>
 #include <QDirIterator>
-#include <QLineEdit>
-#include <QPushButton>
 
 #include <map>
 
@@ -88,21 +84,17 @@ Layout::Layout() {
 
 Outcome runInProcess(const QString& programDir, const QString& typedSource) {
     Outcome outcome;
-    platform::App::ScopedPathOverride where(programDir);
-    platform::ScopedMsgBoxHandler boxes([&](const platform::MsgBoxRequest&) {
-        outcome.completed = true;
-        return platform::vbOK;
-    });
-    platform::ScopedErrorReportHandler reports([&](const platform::ErrorReportRequest& r) {
-        outcome.error = r.number;
-        outcome.description = r.description;
-    });
-    Form1 form;
-    form.Form_Load();
-    form.findChild<QLineEdit*>(QStringLiteral("Text1"))->setText(typedSource);
     QElapsedTimer clock;
     clock.start();
-    form.findChild<QPushButton*>(QStringLiteral("Command2"))->click();
+    try {
+        revision::Progress progress;
+        revision::Revise(typedSource, revision::TargetUnder(programDir), progress);
+        outcome.completed = true;
+    } catch (const std::exception&) {
+        const platform::ErrorReportRequest report = platform::CaughtError();
+        outcome.error = report.number;
+        outcome.description = report.description;
+    }
     outcome.elapsedMs = clock.elapsed();
     return outcome;
 }

@@ -1,4 +1,4 @@
-#include "app/BuildingNumber.h"
+#include "revision/BuildingNumber.h"
 
 #include "runtime/Conversion.h"
 

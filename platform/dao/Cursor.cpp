@@ -2,6 +2,7 @@
 
 #include "platform/dao/Dao.h"
 #include "platform/dao/Errors.h"
+#include "platform/dao/Names.h"
 
 #include <algorithm>
 #include <limits>
@@ -64,10 +65,8 @@ int Cursor::fieldIndex(const QString& name) const {
         if (fields[i] == name)
             return static_cast<int>(i);
     }
-    for (std::size_t i = 0; i < fields.size(); ++i) {
-        if (fields[i].compare(name, Qt::CaseInsensitive) == 0)
-            return static_cast<int>(i);
-    }
+    if (const std::optional<std::size_t> i = findName(fields, name))
+        return static_cast<int>(*i);
     throw errors::itemNotFound(name);
 }
 

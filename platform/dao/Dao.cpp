@@ -1,6 +1,7 @@
 #include "platform/dao/Dao.h"
 
 #include "platform/dao/Errors.h"
+#include "platform/dao/OpenStore.h"
 
 #include <sqlcipher/sqlite3.h>
 

@@ -4,6 +4,7 @@
 // letting go of the last reference releases an object, which is not the same
 // as closing it. Every failure is raised as vb::RuntimeError with a number
 // from ErrorCodes.h.
+#include "platform/dao/Interrupt.h"
 #include "platform/dao/Store.h"
 #include "runtime/Truth.h"
 #include "runtime/Variant.h"

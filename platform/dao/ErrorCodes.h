@@ -36,4 +36,11 @@ inline constexpr int kObjectInvalid = 3420;
 inline constexpr int kConversionError = 3421;
 inline constexpr int kCriteriaTypeMismatch = 3464;
 
+// Writing an Access (Jet 4) file in place of the engine.
+inline constexpr int kRecordTooLarge = 3047;
+inline constexpr int kFieldTooSmall = 3163;
+inline constexpr int kFieldNotUpdatable = 3164;
+inline constexpr int kWriteConflict = 3197;       // the file changed under the run
+inline constexpr int kZeroLengthNotAllowed = 3315;
+
 } // namespace dao::err

@@ -202,6 +202,65 @@ vb::RuntimeError relatedRecordRequired() {
     return {err::kRelatedRecordRequired, translate("dao", "The change needs a related record that does not exist.")};
 }
 
+vb::RuntimeError accessTargetTooOld(const QString& path) {
+    return {err::kReadOnly, translate("dao", "Cannot update '%1': it is an Access 97 database, which this program only "
+                                             "reads. Convert it to the Access 2000-2003 format first.")
+                                .arg(path)};
+}
+
+vb::RuntimeError openInAccess(const QString& path, const QString& lockFile, const QStringList& computers) {
+    return {err::kFileInUse, translate("dao", "Could not use '%1'; it is open in Access (lock file '%2', used by: %3). "
+                                              "Close it in Access, or delete the lock file if no one has it open.")
+                                 .arg(path, lockFile,
+                                      computers.isEmpty() ? translate("dao", "no computer named") : computers.join(u", "))};
+}
+
+vb::RuntimeError targetInUse(const QString& path) {
+    return {err::kFileInUse,
+            translate("dao", "Could not use '%1'; another copy of this program is revising it.").arg(path)};
+}
+
+vb::RuntimeError targetChanged(const QString& path) {
+    return {err::kWriteConflict, translate("dao", "'%1' was changed or opened by someone else during the run; it was "
+                                                  "left as it was and none of this run's changes were saved.")
+                                     .arg(path)};
+}
+
+vb::RuntimeError indexedFieldNotWritable(const QString& field, const QString& table) {
+    return {err::kReadOnly, translate("dao", "Cannot update the field '%1' of '%2': it is indexed, and Access's "
+                                             "Japanese sort order cannot be written. Remove the index on '%1' in Access "
+                                             "first.")
+                                .arg(field, table)};
+}
+
+vb::RuntimeError fieldNotUpdatable(const QString& field) {
+    return {err::kFieldNotUpdatable,
+            translate("dao", "Field '%1' cannot be updated: only 中学校区 is written to an Access database.").arg(field)};
+}
+
+vb::RuntimeError fieldTooSmall(const QString& field, const QString& key, int mostCharacters) {
+    return {err::kFieldTooSmall, translate("dao", "The field '%1' is too small for the value of the record %2: it "
+                                                  "holds at most %3 characters.")
+                                     .arg(field, key)
+                                     .arg(mostCharacters)};
+}
+
+vb::RuntimeError zeroLengthNotAllowed(const QString& field, const QString& key) {
+    return {err::kZeroLengthNotAllowed,
+            translate("dao", "The field '%1' cannot be a zero-length string (record %2).").arg(field, key)};
+}
+
+vb::RuntimeError textNotStorable(const QString& field, const QString& key) {
+    return {err::kConversionError, translate("dao", "The value for the field '%1' of the record %2 starts with the "
+                                                    "character U+FEFF, which Access would read wrongly.")
+                                       .arg(field, key)};
+}
+
+vb::RuntimeError recordTooLarge(const QString& key, int mostBytes) {
+    return {err::kRecordTooLarge,
+            translate("dao", "Record %1 is too large: Access keeps at most %2 bytes a record.").arg(key).arg(mostBytes)};
+}
+
 vb::RuntimeError databaseError(const QString& path, const QString& message) {
     return {err::kDatabaseError, translate("dao", "Database error in '%1': %2").arg(path, message)};
 }

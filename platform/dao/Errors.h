@@ -61,6 +61,18 @@ vb::RuntimeError validationRule(const QString& fields);
 vb::RuntimeError duplicateValue(const QString& field);
 vb::RuntimeError relatedRecordRequired();
 
+// Writing an Access (Jet 4) file
+vb::RuntimeError accessTargetTooOld(const QString& path);  // Access 97 (Jet 3)
+vb::RuntimeError openInAccess(const QString& path, const QString& lockFile, const QStringList& computers);
+vb::RuntimeError targetInUse(const QString& path);         // another copy of this program revises it
+vb::RuntimeError targetChanged(const QString& path);       // changed by someone else during the run
+vb::RuntimeError indexedFieldNotWritable(const QString& field, const QString& table);
+vb::RuntimeError fieldNotUpdatable(const QString& field);
+vb::RuntimeError fieldTooSmall(const QString& field, const QString& key, int mostCharacters);
+vb::RuntimeError zeroLengthNotAllowed(const QString& field, const QString& key);
+vb::RuntimeError textNotStorable(const QString& field, const QString& key);
+vb::RuntimeError recordTooLarge(const QString& key, int mostBytes);
+
 // Anything else the engine reports, with its own message.
 vb::RuntimeError databaseError(const QString& path, const QString& message);
 

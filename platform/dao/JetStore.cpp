@@ -2,6 +2,7 @@
 
 #include "platform/dao/ConnectText.h"
 #include "platform/dao/Errors.h"
+#include "platform/dao/JetTargetStore.h"
 #include "platform/dao/SelectParser.h"
 #include "platform/dao/jet/JetFile.h"
 
@@ -9,25 +10,34 @@
 
 namespace dao {
 
-JetStore::JetStore(QString path, std::unique_ptr<jet::JetFile> file, InterruptCheckPtr interrupt)
-    : path_(std::move(path)), file_(std::move(file)), interrupt_(std::move(interrupt)) {}
+JetStore::JetStore(ProbedFile probed, QString connect, std::unique_ptr<jet::JetFile> file, InterruptCheckPtr interrupt)
+    : probed_(std::move(probed)), connect_(std::move(connect)), path_(probed_.path), file_(std::move(file)),
+      interrupt_(std::move(interrupt)) {}
 
 JetStore::~JetStore() = default;
 
 std::shared_ptr<JetStore> JetStore::open(const ProbedFile& file, const QString& connect, InterruptCheckPtr interrupt) {
     std::unique_ptr<jet::JetFile> jet = jet::JetFile::open(file.path, passwordFromConnect(connect).value_or(QString()));
-    return std::shared_ptr<JetStore>(new JetStore(file.path, std::move(jet), std::move(interrupt)));
+    return std::shared_ptr<JetStore>(new JetStore(file, connect, std::move(jet), std::move(interrupt)));
 }
 
 void JetStore::call(FunctionRef f) {
     if (!file_)
         throw errors::objectInvalid();
-    f();
+    if (target_)
+        target_->call(f);
+    else
+        f();
 }
 
 std::unique_ptr<Cursor> JetStore::openRecordset(const QString& sql) {
     const std::optional<detail::SimpleSelect> select = detail::parseSimpleSelect(sql);
-    if (!select || select->where)
+    if (select && select->where) {
+        if (!target_)
+            target_ = JetTargetStore::open(probed_, connect_, interrupt_);
+        return target_->openRecordset(sql);
+    }
+    if (!select)
         throw errors::jetQueryNotSupported(path_);
     const InterruptCheckPtr& check = interrupt_;
     jet::Table table = file_->read(select->table, select->columns, [&check] { return check && *check && (*check)(); });
@@ -39,7 +49,14 @@ std::unique_ptr<Cursor> JetStore::openRecordset(const QString& sql) {
 void JetStore::close() {
     if (!file_)
         throw errors::objectInvalid();
+    if (target_)
+        target_->close(); // a failure keeps the store open, as a failing close does
     file_.reset();
+}
+
+void JetStore::release() noexcept {
+    if (target_)
+        target_->release();
 }
 
 } // namespace dao

@@ -1,5 +1,7 @@
 #include "platform/dao/SelectParser.h"
 
+#include "platform/dao/SqlNames.h"
+
 namespace dao::detail {
 
 namespace {
@@ -9,11 +11,6 @@ struct Token {
     Kind kind = End;
     QString text;
 };
-
-// SQLite's own rule: any character beyond ASCII may be part of a bare name.
-bool isWordChar(QChar c) {
-    return c.unicode() >= 0x80 || c.isLetterOrNumber() || c == QLatin1Char('_') || c == QLatin1Char('$');
-}
 
 bool isSqlSpace(QChar c) {
     return c == QLatin1Char(' ') || c == QLatin1Char('\t') || c == QLatin1Char('\n') || c == QLatin1Char('\r') ||
@@ -38,19 +35,15 @@ public:
         if (i_ >= s_.size())
             return {Token::End, {}};
         const QChar c = s_[i_];
-        if (c == QLatin1Char('['))
-            return quoted(QLatin1Char(']'), Token::Identifier, false);
-        if (c == QLatin1Char('"'))
-            return quoted(c, Token::Identifier, true);
-        if (c == QLatin1Char('`'))
-            return quoted(c, Token::Identifier, true);
+        if (c == QLatin1Char('[') || c == QLatin1Char('"') || c == QLatin1Char('`'))
+            return quoted(Token::Identifier);
         if (c == QLatin1Char('\''))
-            return quoted(c, Token::Text, true);
+            return quoted(Token::Text);
         if (isDigit(c) || (c == QLatin1Char('.') && i_ + 1 < s_.size() && isDigit(s_[i_ + 1])))
             return number();
-        if (isWordChar(c)) {
+        if (isNameChar(c)) {
             const qsizetype start = i_;
-            while (i_ < s_.size() && isWordChar(s_[i_]))
+            while (i_ < s_.size() && isNameChar(s_[i_]))
                 ++i_;
             return {Token::Word, s_.mid(start, i_ - start)};
         }
@@ -59,21 +52,12 @@ public:
     }
 
 private:
-    // Quoted text or name; with `doubled`, two closing quotes stand for one.
-    Token quoted(QChar close, Token::Kind kind, bool doubled) {
-        QString text;
-        for (++i_; i_ < s_.size(); ++i_) {
-            if (s_[i_] != close) {
-                text += s_[i_];
-            } else if (doubled && i_ + 1 < s_.size() && s_[i_ + 1] == close) {
-                text += close;
-                ++i_;
-            } else {
-                ++i_;
-                return {kind, text};
-            }
-        }
-        return {Token::Bad, {}};
+    // Quoted text or name; one left open is no token.
+    Token quoted(Token::Kind kind) {
+        Quoted q = readQuoted(s_, i_);
+        if (!q.closed)
+            return {Token::Bad, {}};
+        return {kind, std::move(q.text)};
     }
 
     Token number() {
@@ -96,7 +80,7 @@ private:
             if (i_ == exponent)
                 return {Token::Bad, {}};
         }
-        if (i_ < s_.size() && isWordChar(s_[i_]))
+        if (i_ < s_.size() && isNameChar(s_[i_]))
             return {Token::Bad, {}}; // "105abc" is no number
         return {Token::Number, s_.mid(start, i_ - start)};
     }

@@ -3,7 +3,6 @@
 // it: recordsets opened over it, each call serialised with the file's own
 // background work, closing and letting go.
 #include "platform/dao/Cursor.h"
-#include "platform/dao/Interrupt.h"
 
 #include <QString>
 
@@ -72,12 +71,5 @@ public:
         }
     }
 };
-
-// Opens an existing database file of a kind this engine reads, telling the
-// kind by content. Never creates a file or folder. `exclusive` asks for sole
-// use; `connect` is a connect text such as ";pwd=secret"; `interrupt` (maybe
-// empty) may stop long reads.
-std::shared_ptr<Store> openStore(const QString& name, const QString& connect, bool exclusive, bool readOnly,
-                                 InterruptCheckPtr interrupt = {});
 
 } // namespace dao

@@ -1,16 +1,20 @@
 // tou-rel-child: the helper process of the fault tests.
 //
 //   tou-rel-child run <program folder> <source path> [--pause PLAN] [--torn] [--count]
+//                     [--jet-pause EVENT:N[+]] [--jet-count]
 //       Runs the revision on the program folder's target and the source
 //       path given, as Execute does. Prints "started", then "done" at the
 //       end or "error <number> <description>" at an error; exits 0 or 1.
-//       With a plan it stops at that moment (see VfsShim.h).
+//       With a plan it stops at that moment (see VfsShim.h); --jet-pause
+//       stops before (with "+": just after) the n-th write step of an
+//       Access target (see JetShim.h).
 //   tou-rel-child hold <file> <key> <statements> <milliseconds>
 //       Opens the file with the database library directly, runs the
 //       statements (say "BEGIN EXCLUSIVE"), prints "held", keeps the lock for
 //       the given time, rolls back, prints "released".
 #include "platform/ui/ErrorReport.h"
 #include "revision/Revision.h"
+#include "tests/reliability/JetShim.h"
 #include "tests/reliability/VfsShim.h"
 
 #include <sqlcipher/sqlite3.h>
@@ -43,7 +47,7 @@ int run(int argc, char** argv) {
     const QString programDir = QString::fromLocal8Bit(argv[2]);
     const QString source = QString::fromLocal8Bit(argv[3]);
     reliability::ShimOptions shim;
-    bool useShim = false, count = false;
+    bool useShim = false, count = false, jetCount = false;
     for (int i = 4; i < argc; ++i) {
         const std::string arg = argv[i];
         if (arg == "--pause" && i + 1 < argc) {
@@ -53,6 +57,16 @@ int run(int argc, char** argv) {
             shim.torn = true;
         } else if (arg == "--count") {
             useShim = count = true;
+        } else if (arg == "--jet-pause" && i + 1 < argc) {
+            const std::string plan = argv[++i];
+            const std::size_t colon = plan.find(':');
+            if (colon == std::string::npos)
+                return usage();
+            const bool after = plan.back() == '+';
+            jetShimInstall(plan.substr(0, colon).c_str(), std::stoi(plan.substr(colon + 1)), after ? 1 : 0);
+        } else if (arg == "--jet-count") {
+            jetCount = true;
+            jetShimInstall(nullptr, 0, 0);
         } else {
             return usage();
         }
@@ -75,6 +89,8 @@ int run(int argc, char** argv) {
     if (count)
         for (const std::string& line : reliability::shimCounts())
             say(QString::fromStdString(line));
+    if (jetCount)
+        jetShimPrintCounts();
     return status;
 }
 

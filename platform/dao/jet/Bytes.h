@@ -1,6 +1,9 @@
 #pragma once
 // A read-only view of bytes from the file with little-endian reads that check
 // every offset: the file is untrusted, so no read may leave what was read.
+#ifndef TOU_DAO_INTERNAL
+#error "engine internal: include platform/dao/Dao.h"
+#endif
 #include <bit>
 #include <cstdint>
 #include <cstring>
@@ -25,7 +28,6 @@ public:
 
     std::size_t size() const noexcept { return data_.size(); }
     const std::uint8_t* data() const noexcept { return data_.data(); }
-    std::span<const std::uint8_t> span() const noexcept { return data_; }
 
     // `length` bytes from `offset`.
     Bytes sub(std::size_t offset, std::size_t length) const {
@@ -40,10 +42,6 @@ public:
 
     std::uint8_t u8(std::size_t at) const { return get<std::uint8_t>(at); }
     std::uint16_t u16(std::size_t at) const { return get<std::uint16_t>(at); }
-    std::uint32_t u24(std::size_t at) const {
-        check(at, 3);
-        return std::uint32_t{data_[at]} | std::uint32_t{data_[at + 1]} << 8 | std::uint32_t{data_[at + 2]} << 16;
-    }
     std::uint32_t u32(std::size_t at) const { return get<std::uint32_t>(at); }
     std::int16_t i16(std::size_t at) const { return get<std::int16_t>(at); }
     std::int32_t i32(std::size_t at) const { return get<std::int32_t>(at); }

@@ -4,6 +4,9 @@
 // The two top bits of a row's offset say it was deleted, or that it holds
 // only a pointer to the row's data on another page (whose own entry there is
 // marked deleted, so a scan meets it once).
+#ifndef TOU_DAO_INTERNAL
+#error "engine internal: include platform/dao/Dao.h"
+#endif
 #include "platform/dao/jet/Bytes.h"
 #include "platform/dao/jet/Header.h"
 

@@ -19,8 +19,7 @@ constexpr std::array<std::uint8_t, 4> kHeaderKey{0xC7, 0xDA, 0x39, 0x6B};
 constexpr std::size_t kCodePageAt = 0x3C;
 constexpr std::size_t kPageKeyAt = 0x3E;
 constexpr std::size_t kPasswordAt = 0x42;
-// Jet 4 also masks the password with the whole days of the creation date.
-constexpr std::size_t kCreatedAt = 0x72;
+static_assert(kJet3.passwordCharSize <= 2 && kJet4.passwordCharSize <= 2, "a character is read into two bytes");
 
 } // namespace
 
@@ -37,25 +36,23 @@ Header readHeader(Bytes first) {
     if (first.size() < format.pageSize)
         damaged("the file ends inside its first page");
 
-    const std::size_t hiddenSize = format.jet3 ? 126 : 128;
-    std::vector<std::uint8_t> page(first.data(), first.data() + kHiddenAt + hiddenSize);
+    std::vector<std::uint8_t> page(first.data(), first.data() + kHiddenAt + format.headerHiddenSize);
     rc4(kHeaderKey, std::span(page).subspan(kHiddenAt));
     const Bytes header(page);
 
     Header h{format, header.u32(kPageKeyAt), header.u16(kCodePageAt), {}};
-    const std::size_t passwordSize = format.jet3 ? 20 : 40;
     std::array<std::uint8_t, 4> mask{};
-    if (!format.jet3) {
-        const double created = std::floor(header.f64(kCreatedAt));
+    if (format.passwordMaskAt) {
+        const double created = std::floor(header.f64(*format.passwordMaskAt));
         if (!(created >= std::numeric_limits<std::int32_t>::min() && created <= std::numeric_limits<std::int32_t>::max()))
             damaged("the creation date is no date");
         const auto days = static_cast<std::uint32_t>(static_cast<std::int32_t>(created));
         mask = {static_cast<std::uint8_t>(days), static_cast<std::uint8_t>(days >> 8),
                 static_cast<std::uint8_t>(days >> 16), static_cast<std::uint8_t>(days >> 24)};
     }
-    // Up to the first NUL character: one byte in Jet 3, two in Jet 4.
-    const std::size_t unit = format.jet3 ? 1 : 2;
-    for (std::size_t i = 0; i + unit <= passwordSize; i += unit) {
+    // Up to the first NUL character.
+    const std::size_t unit = format.passwordCharSize;
+    for (std::size_t i = 0; i + unit <= format.passwordSize; i += unit) {
         std::array<std::uint8_t, 2> c{};
         for (std::size_t k = 0; k < unit; ++k)
             c[k] = static_cast<std::uint8_t>(header.u8(kPasswordAt + i + k) ^ mask[(i + k) % 4]);

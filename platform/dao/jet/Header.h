@@ -2,15 +2,20 @@
 // The first page of a Jet 3 or Jet 4 file: which version it is, and so where
 // everything else sits, whether its pages are encoded, its code page and its
 // database password.
+#ifndef TOU_DAO_INTERNAL
+#error "engine internal: include platform/dao/Dao.h"
+#endif
 #include "platform/dao/jet/Bytes.h"
 
 #include <cstddef>
 #include <cstdint>
+#include <optional>
 #include <vector>
 
 namespace dao::jet::detail {
 
-// Where the reader finds things in one version's pages (byte offsets).
+// Where the reader finds things in one version's pages (byte offsets), and
+// how the version's header page keeps the database password.
 struct Format {
     bool jet3;
     std::uint32_t pageSize;
@@ -29,10 +34,63 @@ struct Format {
     std::size_t colFlags;         // bit 0: fixed length
     std::size_t colFixedOffset;   // place among the row's fixed-length values
     std::size_t colLength;
+    // Header page: the bytes hidden under the key every file shares, from
+    // where the hiding starts.
+    std::size_t headerHiddenSize;
+    std::size_t passwordSize;     // bytes kept for the password
+    std::size_t passwordCharSize; // bytes of one of its characters
+    // Where the creation date lies whose whole days mask the password;
+    // nothing when the password is not masked.
+    std::optional<std::size_t> passwordMaskAt;
 };
 
-inline constexpr Format kJet3{true, 2048, 1, 8, 23, 25, 31, 35, 43, 8, 18, 1, 3, 12, 13, 14, 16};
-inline constexpr Format kJet4{false, 4096, 2, 12, 43, 45, 51, 55, 63, 12, 25, 5, 7, 12, 15, 21, 23};
+inline constexpr Format kJet3{
+    .jet3 = true,
+    .pageSize = 2048,
+    .countSize = 1,
+    .dataRowCount = 8,
+    .tdefNumVarCols = 23,
+    .tdefNumCols = 25,
+    .tdefNumIndexes = 31,
+    .tdefUsageMap = 35,
+    .tdefColumns = 43,
+    .indexEntrySize = 8,
+    .columnEntrySize = 18,
+    .colNumber = 1,
+    .colVarIndex = 3,
+    .colScale = 12,
+    .colFlags = 13,
+    .colFixedOffset = 14,
+    .colLength = 16,
+    .headerHiddenSize = 126,
+    .passwordSize = 20,
+    .passwordCharSize = 1,
+    .passwordMaskAt = std::nullopt,
+};
+
+inline constexpr Format kJet4{
+    .jet3 = false,
+    .pageSize = 4096,
+    .countSize = 2,
+    .dataRowCount = 12,
+    .tdefNumVarCols = 43,
+    .tdefNumCols = 45,
+    .tdefNumIndexes = 51,
+    .tdefUsageMap = 55,
+    .tdefColumns = 63,
+    .indexEntrySize = 12,
+    .columnEntrySize = 25,
+    .colNumber = 5,
+    .colVarIndex = 7,
+    .colScale = 12,
+    .colFlags = 15,
+    .colFixedOffset = 21,
+    .colLength = 23,
+    .headerHiddenSize = 128,
+    .passwordSize = 40,
+    .passwordCharSize = 2,
+    .passwordMaskAt = 0x72,
+};
 
 struct Header {
     Format format;

@@ -1,6 +1,7 @@
 #include "platform/dao/jet/JetFile.h"
 
 #include "platform/dao/Errors.h"
+#include "platform/dao/Names.h"
 #include "platform/dao/jet/DataPage.h"
 #include "platform/dao/jet/Header.h"
 #include "platform/dao/jet/Pages.h"
@@ -12,7 +13,6 @@
 #include <QFile>
 #include <QFileInfo>
 
-#include <algorithm>
 #include <new>
 #include <optional>
 
@@ -34,10 +34,7 @@ struct CatalogEntry {
 };
 
 std::optional<std::size_t> columnIndex(const TableDefinition& table, const QString& name) {
-    for (std::size_t i = 0; i < table.columns.size(); ++i)
-        if (table.columns[i].name.compare(name, Qt::CaseInsensitive) == 0)
-            return i;
-    return std::nullopt;
+    return findName(table.columns, name, &Column::name);
 }
 
 // Runs `f`, turning what the file's contents cause into the engine's errors.
@@ -166,13 +163,11 @@ std::unique_ptr<JetFile> JetFile::open(const QString& path, const QString& passw
 
 Table JetFile::read(const QString& table, const QStringList& columns, const std::function<bool()>& interrupted) {
     State& s = *state_;
-    const auto entry = std::find_if(s.tables.begin(), s.tables.end(), [&](const CatalogEntry& e) {
-        return e.name.compare(table, Qt::CaseInsensitive) == 0;
-    });
-    if (entry == s.tables.end())
+    const std::optional<std::size_t> entry = findName(s.tables, table, &CatalogEntry::name);
+    if (!entry)
         throw errors::tableNotFound(table, s.path);
     return guarded(s.path, [&] {
-        const TableDefinition def = readTableDefinition(*s.pages, s.header.format, s.text, entry->page);
+        const TableDefinition def = readTableDefinition(*s.pages, s.header.format, s.text, s.tables[*entry].page);
         std::vector<std::size_t> chosen;
         if (columns.isEmpty()) {
             for (std::size_t i = 0; i < def.columns.size(); ++i)

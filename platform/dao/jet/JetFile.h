@@ -1,6 +1,9 @@
 #pragma once
 // A Jet 3 or Jet 4 (.mdb) database file, open for reading only: the rows of
 // one of its tables at a time, with the values the engine gives.
+#ifndef TOU_DAO_INTERNAL
+#error "engine internal: include platform/dao/Dao.h"
+#endif
 #include "runtime/Variant.h"
 
 #include <QString>

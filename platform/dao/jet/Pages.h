@@ -2,6 +2,9 @@
 // The pages of one Jet file, read through libmdb, which opens the file for
 // reading only and undoes the RC4 encoding of encoded databases. Only page
 // numbers inside the file are passed on, so libmdb never reads past its end.
+#ifndef TOU_DAO_INTERNAL
+#error "engine internal: include platform/dao/Dao.h"
+#endif
 #include "platform/dao/jet/Bytes.h"
 #include "platform/dao/jet/Header.h"
 

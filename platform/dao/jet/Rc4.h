@@ -1,6 +1,9 @@
 #pragma once
 // RC4, the stream cipher Jet uses to hide its header page and, in encoded
 // databases, every other page. Applying it twice with one key restores the bytes.
+#ifndef TOU_DAO_INTERNAL
+#error "engine internal: include platform/dao/Dao.h"
+#endif
 #include <cstdint>
 #include <span>
 

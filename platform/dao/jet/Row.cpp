@@ -17,7 +17,8 @@ std::vector<std::size_t> jet3Offsets(Bytes row, std::size_t maskSize, std::size_
     // so its last entry may be a filler (0xFF).
     if ((last - varCount) / 256 < jumps)
         --jumps;
-    std::vector<std::size_t> offsets(varCount + 1);
+    std::vector<std::size_t> offsets(varCount + 2);
+    offsets[varCount + 1] = last - varCount; // where the table begins: values end before it
     std::size_t used = 0;
     for (std::size_t i = 0; i <= varCount; ++i) {
         while (used < jumps && i == row.u8(size - maskSize - 2 - used))
@@ -65,6 +66,11 @@ Row::Row(const Format& format, const TableDefinition& table, Bytes row)
         varOffsets_.resize(varCount + 1);
         for (std::size_t i = 0; i <= varCount; ++i)
             varOffsets_[i] = row.u16(row.size() - maskSize - 4 - 2 * i);
+        valuesEnd_ = row.size() - maskSize - 4 - 2 * varCount;
+    }
+    if (format.jet3) {
+        valuesEnd_ = varOffsets_.back();
+        varOffsets_.pop_back();
     }
 }
 
@@ -85,6 +91,10 @@ std::optional<Bytes> Row::value(const Column& column) const {
     const std::size_t end = varOffsets_[column.varIndex + 1];
     if (start > end)
         damaged("a value that ends before it starts");
+    // A value reaching into the offset table or the null mask would hand out
+    // the row's own bookkeeping as data.
+    if (end > valuesEnd_)
+        damaged("a value overlapping the row's offset table");
     return row_.sub(start, end - start);
 }
 

@@ -4,6 +4,9 @@
 // byte each, with a jump table for rows past 255 bytes), and a null mask
 // with one bit per column number at the very end. A column numbered past the
 // row's count was added after the row was written and reads as Null.
+#ifndef TOU_DAO_INTERNAL
+#error "engine internal: include platform/dao/Dao.h"
+#endif
 #include "platform/dao/jet/Bytes.h"
 #include "platform/dao/jet/Header.h"
 #include "platform/dao/jet/TableDefinition.h"
@@ -30,6 +33,7 @@ private:
     std::size_t columns_;
     Bytes nullMask_;
     std::vector<std::size_t> varOffsets_; // one per variable-length value and one for their end
+    std::size_t valuesEnd_ = 0;           // where the offset table begins
 };
 
 // The size of a fixed-length value of `type`; 0 for a type without one.

@@ -1,6 +1,9 @@
 #pragma once
 // A table's definition (its table-definition pages, type 2, chained) and the
 // list of pages it owns (its usage map), in the order a scan visits them.
+#ifndef TOU_DAO_INTERNAL
+#error "engine internal: include platform/dao/Dao.h"
+#endif
 #include "platform/dao/jet/Header.h"
 #include "platform/dao/jet/Pages.h"
 #include "platform/dao/jet/Text.h"

@@ -2,6 +2,9 @@
 // Text as the file stores it. Jet 4: UTF-16LE, or with "unicode compression"
 // (FF FE, then runs of one byte per character, a 00 byte switching between
 // those and two-byte runs). Jet 3: bytes of the database's code page.
+#ifndef TOU_DAO_INTERNAL
+#error "engine internal: include platform/dao/Dao.h"
+#endif
 #include "platform/dao/jet/Bytes.h"
 
 #include <QString>

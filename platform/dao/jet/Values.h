@@ -4,6 +4,9 @@
 // point (Single, Double), Currency, Decimal, Yes/No, Date/Time, Text and Memo
 // as text, Binary and OLE as bytes. Memo and OLE values ("long values") lie
 // in the row, in one row of another page, or along a chain of such rows.
+#ifndef TOU_DAO_INTERNAL
+#error "engine internal: include platform/dao/Dao.h"
+#endif
 #include "platform/dao/jet/Header.h"
 #include "platform/dao/jet/Pages.h"
 #include "platform/dao/jet/Row.h"

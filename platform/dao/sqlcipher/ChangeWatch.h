@@ -1,6 +1,9 @@
 #pragma once
 // Notices commits that other connections made to the same file since the
 // last look (PRAGMA data_version), and whether they changed the schema.
+#ifndef TOU_DAO_INTERNAL
+#error "engine internal: include platform/dao/Dao.h"
+#endif
 #include "platform/dao/sqlcipher/Sql.h"
 
 #include <cstdint>

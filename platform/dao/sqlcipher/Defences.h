@@ -2,6 +2,9 @@
 // What every connection does against a file made to harm it: SQLite's
 // defensive mode, no trust in functions named by the schema, and a cap on the
 // size of one value. (How deeply views nest is checked apart: ViewNesting.h.)
+#ifndef TOU_DAO_INTERNAL
+#error "engine internal: include platform/dao/Dao.h"
+#endif
 #include <sqlcipher/sqlite3.h>
 
 namespace dao::detail {

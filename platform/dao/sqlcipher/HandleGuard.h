@@ -6,6 +6,9 @@
 // the commit timer's thread through a Lease, during which the lock is free
 // for work that does not need the handle (holding more updates, answering
 // keyed opens from a lookup). Nothing else gives the handle out.
+#ifndef TOU_DAO_INTERNAL
+#error "engine internal: include platform/dao/Dao.h"
+#endif
 #include "platform/dao/sqlcipher/Sqlite.h"
 
 #include <atomic>
@@ -56,7 +59,6 @@ public:
         ~Lease();
         Lease(const Lease&) = delete;
         Lease& operator=(const Lease&) = delete;
-        sqlite3* handle() const { return guard_.handle_.get(); }
 
     private:
         friend class HandleGuard;

@@ -4,6 +4,9 @@
 // on the thread inside a call of the object model (Allow), and never while a
 // write is being made (Hold): an interrupted write would roll back the whole
 // transaction, and the commit timer's thread must never run the check.
+#ifndef TOU_DAO_INTERNAL
+#error "engine internal: include platform/dao/Dao.h"
+#endif
 #include "platform/dao/Interrupt.h"
 
 #include <sqlcipher/sqlite3.h>

@@ -10,6 +10,9 @@
 // database only after syncing the journal, and syncs both before a commit
 // counts; another process can look only after a lock changes. Other files
 // pass through.
+#ifndef TOU_DAO_INTERNAL
+#error "engine internal: include platform/dao/Dao.h"
+#endif
 #include <sqlcipher/sqlite3.h>
 
 namespace dao::detail {

@@ -8,6 +8,9 @@
 // The table may have no index on the column and we may not add one to the
 // user's file, so without this every keyed open would scan the whole table
 // and a run of one open per row would take quadratic time.
+#ifndef TOU_DAO_INTERNAL
+#error "engine internal: include platform/dao/Dao.h"
+#endif
 #include <sqlcipher/sqlite3.h>
 
 #include <cstddef>

@@ -5,6 +5,9 @@
 // written through the store's one write entry point.
 //
 // Every member is for use inside SqlCipherStore::call().
+#ifndef TOU_DAO_INTERNAL
+#error "engine internal: include platform/dao/Dao.h"
+#endif
 #include "platform/dao/Cursor.h"
 #include "platform/dao/SelectParser.h"
 #include "platform/dao/sqlcipher/Schema.h"

@@ -2,6 +2,9 @@
 // The key lookups of one open file (see KeyLookup) and their memory budget:
 // when a lookup is built, when the plain query answers instead, and which
 // lookups a write or another process's commit makes stale.
+#ifndef TOU_DAO_INTERNAL
+#error "engine internal: include platform/dao/Dao.h"
+#endif
 #include "platform/dao/sqlcipher/KeyLookup.h"
 #include "platform/dao/sqlcipher/Schema.h"
 

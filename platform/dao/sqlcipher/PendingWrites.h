@@ -9,6 +9,9 @@
 //
 // Only updates that cannot fail on a constraint are held (the caller checks),
 // so every error an update can raise is still raised by Update itself.
+#ifndef TOU_DAO_INTERNAL
+#error "engine internal: include platform/dao/Dao.h"
+#endif
 #include "runtime/Variant.h"
 
 #include <QByteArray>

@@ -3,6 +3,9 @@
 // one table with row identifiers gets an editable KeysetCursor (its parsed
 // shape kept for the next query of the same shape); any other reading query
 // a read-only snapshot; anything else is refused.
+#ifndef TOU_DAO_INTERNAL
+#error "engine internal: include platform/dao/Dao.h"
+#endif
 #include "platform/dao/Cursor.h"
 
 #include <QString>

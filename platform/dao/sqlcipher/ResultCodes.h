@@ -1,6 +1,9 @@
 #pragma once
 // The one table from an SQLite failure (result code, extended code, what
 // was being done, the OS error behind it) to the error a user sees.
+#ifndef TOU_DAO_INTERNAL
+#error "engine internal: include platform/dao/Dao.h"
+#endif
 #include "runtime/RuntimeError.h"
 
 #include <QString>

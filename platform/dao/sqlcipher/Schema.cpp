@@ -1,6 +1,7 @@
 #include "platform/dao/sqlcipher/Schema.h"
 
 #include "platform/dao/Errors.h"
+#include "platform/dao/Names.h"
 #include "platform/dao/sqlcipher/ViewNesting.h"
 
 #include <algorithm>
@@ -8,11 +9,8 @@
 namespace dao::detail {
 
 int TableInfo::columnIndex(const QString& column) const {
-    for (std::size_t i = 0; i < columns.size(); ++i) {
-        if (columns[i].name.compare(column, Qt::CaseInsensitive) == 0)
-            return static_cast<int>(i);
-    }
-    return -1;
+    const std::optional<std::size_t> i = findName(columns, column, &Column::name);
+    return i ? static_cast<int>(*i) : -1;
 }
 
 QByteArray quoteIdentifier(const QString& name) {

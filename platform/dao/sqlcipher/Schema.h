@@ -3,6 +3,9 @@
 // each table's columns and row identifier, which of its columns may have
 // their updates held and which lead an index, and the parsed shapes of the
 // editable queries seen so far. invalidate() drops all of it at once.
+#ifndef TOU_DAO_INTERNAL
+#error "engine internal: include platform/dao/Dao.h"
+#endif
 #include "platform/dao/SelectParser.h"
 #include "platform/dao/sqlcipher/Sql.h"
 

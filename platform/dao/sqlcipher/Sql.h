@@ -2,6 +2,9 @@
 // Running SQL on one open file, for the parts of the store that read it:
 // prepared statements kept by their text, and one execution of a statement.
 // Everything read through Sql sees the updates held so far.
+#ifndef TOU_DAO_INTERNAL
+#error "engine internal: include platform/dao/Dao.h"
+#endif
 #include "platform/dao/sqlcipher/ResultCodes.h"
 #include "platform/dao/sqlcipher/Sqlite.h"
 #include "runtime/Variant.h"
@@ -66,7 +69,6 @@ public:
     bool next() { return codes_.check(sqlite3_step(stmt_), op_, fields_) == SQLITE_ROW; }
     vb::Variant value(int column) const { return columnValue(stmt_, column); }
     std::int64_t int64(int column) const { return sqlite3_column_int64(stmt_, column); }
-    sqlite3_stmt* statement() const { return stmt_; }
 
 private:
     const ResultCodes& codes_;

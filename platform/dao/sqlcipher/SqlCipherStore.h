@@ -2,6 +2,9 @@
 // An open SQLCipher file: keys and opens the handle, and puts together the
 // parts that work on it (the guard, statements, schema, lookups, writer).
 // Its recordsets (KeysetCursor, or a snapshot) reach the file through it.
+#ifndef TOU_DAO_INTERNAL
+#error "engine internal: include platform/dao/Dao.h"
+#endif
 #include "platform/dao/FileProbe.h"
 #include "platform/dao/Store.h"
 #include "platform/dao/sqlcipher/ChangeWatch.h"

@@ -1,5 +1,7 @@
 #include "platform/dao/sqlcipher/ViewNesting.h"
 
+#include "platform/dao/SqlNames.h"
+
 #include <algorithm>
 #include <unordered_map>
 #include <vector>
@@ -10,34 +12,15 @@ QStringList namesIn(const QString& sql) {
     QStringList names;
     const qsizetype n = sql.size();
     qsizetype i = 0;
-    const auto quoted = [&](QChar close) {
-        QString name;
-        for (++i; i < n; ++i) {
-            if (sql[i] == close) {
-                if (i + 1 < n && sql[i + 1] == close && close != QLatin1Char(']')) {
-                    name += close;
-                    ++i;
-                    continue;
-                }
-                ++i;
-                break;
-            }
-            name += sql[i];
-        }
-        return name;
-    };
     while (i < n) {
         const QChar c = sql[i];
         if (c == QLatin1Char('\'')) {
-            quoted(c); // a string, not a name
-        } else if (c == QLatin1Char('"') || c == QLatin1Char('`')) {
-            names << quoted(c).toLower();
-        } else if (c == QLatin1Char('[')) {
-            names << quoted(QLatin1Char(']')).toLower();
-        } else if (c.isLetterOrNumber() || c == QLatin1Char('_') || c.unicode() > 0x7f) {
+            readQuoted(sql, i); // a string, not a name
+        } else if (c == QLatin1Char('"') || c == QLatin1Char('`') || c == QLatin1Char('[')) {
+            names << readQuoted(sql, i).text.toLower();
+        } else if (isNameChar(c) && c != QLatin1Char('$')) { // "$name" is a parameter
             const qsizetype start = i;
-            while (i < n && (sql[i].isLetterOrNumber() || sql[i] == QLatin1Char('_') || sql[i].unicode() > 0x7f ||
-                             sql[i] == QLatin1Char('$')))
+            while (i < n && isNameChar(sql[i]))
                 ++i;
             names << sql.mid(start, i - start).toLower();
         } else {
@@ -62,7 +45,6 @@ int viewNesting(const std::map<QString, QString>& views, const QStringList& star
         if (!views.count(first) || depth.count(first))
             continue;
         std::vector<Frame> stack;
-        std::vector<QString> onPath;
         stack.push_back({first, namesIn(views.at(first)), 0, 0});
         depth[first] = -1; // being worked out: a cycle counts no deeper
         while (!stack.empty()) {

@@ -3,6 +3,9 @@
 // letting SQLite expand them: SQLite works out a view's columns by recursion
 // through the views it names, so a long enough chain overflows the stack
 // while a plain statement is being prepared.
+#ifndef TOU_DAO_INTERNAL
+#error "engine internal: include platform/dao/Dao.h"
+#endif
 #include <QString>
 #include <QStringList>
 

@@ -8,6 +8,9 @@
 // commitStartAfter).
 //
 // Every member is for the holder of the guard's lock.
+#ifndef TOU_DAO_INTERNAL
+#error "engine internal: include platform/dao/Dao.h"
+#endif
 #include "platform/dao/sqlcipher/HandleGuard.h"
 #include "platform/dao/sqlcipher/Interruption.h"
 #include "platform/dao/sqlcipher/PendingWrites.h"

@@ -93,7 +93,20 @@ TEST(JetDamage, EachEndsWithItsError) {
              put32(b, page + offset, static_cast<std::uint32_t>(page / kPage << 8));
          },
          damaged},
+        {"value reaching into its row's offset table", u"no-password-v2000.mdb"_s,
+         [](QByteArray& b) {
+             // Row 0 ends at the page's end: one null-mask byte, the count of
+             // variable-length values, then their offsets; the last value's end
+             // is moved onto the count.
+             const qsizetype page = dataPage(b);
+             const qsizetype rowStart = static_cast<qsizetype>(u32(b, page + 14) & 0x1FFF);
+             const auto count = static_cast<std::uint16_t>(u32(b, page + kPage - 3) & 0xFFFF);
+             put16(b, page + kPage - 5 - 2 * count, static_cast<std::uint16_t>(kPage - 2 - rowStart));
+         },
+         damaged},
         {"memo chain that loops", u"long-memo-v2000.mdb"_s, loopMemoChain, damaged},
+        // Written so: the chain's second row points nowhere, two of five pages in.
+        {"memo chain cut short", u"memo-chain-cut-v2000.mdb"_s, [](QByteArray&) {}, damaged},
     };
     for (const auto& c : cases) {
         Copy copy(c.file);

@@ -1,4 +1,4 @@
-#include "platform/dao/Store.h"
+#include "platform/dao/OpenStore.h"
 
 #include "platform/dao/Errors.h"
 #include "platform/dao/FileProbe.h"

@@ -1,0 +1,97 @@
+#pragma once
+// What JetTargetStore and its recordsets share: the open target (its lock,
+// working copy and pages), the tables read so far, and the reading and
+// writing of one row's values.
+#ifndef TOU_DAO_INTERNAL
+#error "engine internal: include platform/dao/Dao.h"
+#endif
+#include "platform/dao/Errors.h"
+#include "platform/dao/JetTargetStore.h"
+#include "platform/dao/jet/Bytes.h"
+#include "platform/dao/jet/ColumnProperties.h"
+#include "platform/dao/jet/Header.h"
+#include "platform/dao/jet/PageFile.h"
+#include "platform/dao/jet/RowWriter.h"
+#include "platform/dao/jet/TargetDefinition.h"
+#include "platform/dao/jet/TargetLock.h"
+#include "platform/dao/jet/Text.h"
+#include "platform/dao/jet/WorkingCopy.h"
+#include "runtime/Variant.h"
+
+#include <functional>
+#include <map>
+#include <memory>
+#include <new>
+#include <optional>
+#include <vector>
+
+namespace dao {
+
+namespace detail {
+
+// Runs `f`, turning what the file's contents cause into the engine's errors.
+template <class F>
+auto guarded(const QString& path, F&& f) {
+    try {
+        return f();
+    } catch (const jet::detail::NotJet&) {
+        throw errors::unrecognizedFormat(path);
+    } catch (const jet::detail::Damaged&) {
+        throw errors::corrupt(path);
+    } catch (const std::bad_alloc&) {
+        throw errors::outOfMemory(path);
+    }
+}
+
+
+struct TargetTable {
+    QString name; // as the catalogue spells it
+    jet::detail::TargetDefinition def;
+    jet::detail::ColumnProperties writable;
+    std::optional<std::size_t> writableIndex;      // in def.table.columns
+    std::optional<std::size_t> keyIndex;           // 棟番号, for messages
+    std::unique_ptr<jet::detail::RowWriter> writer;
+    // Per key column: (key, row) sorted by key, rows of one key in stored order.
+    std::map<std::size_t, std::vector<std::pair<double, jet::detail::RowLocation>>> lookups;
+};
+
+
+} // namespace detail
+
+struct JetTargetStore::State {
+    QString path;
+    jet::detail::Header header;
+    InterruptCheckPtr interrupt;
+    std::unique_ptr<jet::detail::TargetLock> lock;
+    std::unique_ptr<jet::detail::WorkingCopy> copy;
+    std::unique_ptr<jet::detail::PageFile> pages;
+    jet::detail::FileText text{false, 0};
+    struct CatalogEntry {
+        QString name;
+        std::uint32_t page;
+        QByteArray properties;
+    };
+    std::vector<CatalogEntry> catalog;
+    std::map<QString, std::unique_ptr<detail::TargetTable>> tables; // by lower-case name
+    Statistics stats;
+    bool closed = false;
+    bool broken = false; // a failed flush: the copy may hold half an update
+
+
+    void checkInterrupt() const;
+    // The table (case-insensitive name; 3078 when absent), read once.
+    detail::TargetTable& table(const QString& name);
+    // Every live row in stored order (owned data pages ascending, slots in
+    // order): its own slot and its bytes, wherever they live.
+    void scan(const detail::TargetTable& t,
+              const std::function<void(jet::detail::RowLocation, const std::vector<std::uint8_t>&)>& take);
+    // One value of the row (3167 for a deleted one).
+    vb::Variant value(const detail::TargetTable& t, jet::detail::RowLocation at, std::size_t column);
+    vb::Variant valueIn(const detail::TargetTable& t, const std::vector<std::uint8_t>& bytes, std::size_t column);
+    // The row's key as messages name it.
+    QString keyText(const detail::TargetTable& t, jet::detail::RowLocation at);
+    // Gives the row's 中学校区 `given`, checked against the column first.
+    void write(detail::TargetTable& t, jet::detail::RowLocation at, const vb::Variant& given);
+};
+
+} // namespace dao

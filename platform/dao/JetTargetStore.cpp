@@ -1,0 +1,398 @@
+#include "platform/dao/JetTargetStore.h"
+
+#include "platform/dao/ConnectText.h"
+#include "platform/dao/Dao.h"
+#include "platform/dao/Errors.h"
+#include "platform/dao/JetTargetCursor.h"
+#include "platform/dao/JetTargetState.h"
+#include "platform/dao/SelectParser.h"
+#include "platform/dao/jet/Bytes.h"
+#include "platform/dao/jet/ColumnProperties.h"
+#include "platform/dao/jet/DataPageLayout.h"
+#include "platform/dao/jet/Header.h"
+#include "platform/dao/jet/JetFile.h"
+#include "platform/dao/jet/PageBatch.h"
+#include "platform/dao/jet/PageFile.h"
+#include "platform/dao/jet/Row.h"
+#include "platform/dao/jet/RowWriter.h"
+#include "platform/dao/jet/TargetDefinition.h"
+#include "platform/dao/jet/TargetLock.h"
+#include "platform/dao/jet/Text.h"
+#include "platform/dao/jet/UsageMaps.h"
+#include "platform/dao/jet/Values.h"
+#include "platform/dao/jet/WorkingCopy.h"
+
+#include <QFile>
+
+#include <algorithm>
+#include <map>
+#include <new>
+#include <unordered_set>
+
+namespace dao {
+
+using namespace jet::detail;
+using detail::guarded;
+using detail::TargetTable;
+
+namespace {
+
+// The one column this store writes.
+const QString kWritable = QStringLiteral("中学校区");
+// Named in messages about a row.
+const QString kKeyColumn = QStringLiteral("棟番号");
+constexpr std::uint32_t kCatalogPage = 2;
+constexpr std::size_t kContinuationHeader = 8;
+constexpr std::size_t kMostCompressed = 1024;
+constexpr std::size_t kLeastCompressed = 3;
+
+std::optional<double> numberOf(const vb::Variant& v) {
+    const auto& s = v.storage();
+    if (const auto* i = std::get_if<std::int64_t>(&s))
+        return static_cast<double>(*i);
+    if (const auto* d = std::get_if<double>(&s))
+        return *d;
+    if (const auto* c = std::get_if<vb::Currency>(&s))
+        return c->toDouble();
+    if (const auto* n = std::get_if<vb::Decimal>(&s)) {
+        bool ok = false;
+        const double d = n->digits.toDouble(&ok);
+        return ok ? std::optional(d) : std::nullopt;
+    }
+    if (const auto* t = std::get_if<QString>(&s)) {
+        bool ok = false;
+        const double d = t->trimmed().toDouble(&ok);
+        return ok && !t->trimmed().isEmpty() ? std::optional(d) : std::nullopt;
+    }
+    return std::nullopt;
+}
+
+// Text as the column stores it: one byte a character after FF FE where the
+// column allows compression and every character fits, UTF-16LE otherwise.
+std::vector<std::uint8_t> encodeText(const QString& text, bool compressible) {
+    const auto fitsByte = [](QChar c) { return c.unicode() >= 0x01 && c.unicode() <= 0xFF; };
+    const auto length = static_cast<std::size_t>(text.size());
+    std::vector<std::uint8_t> out;
+    if (compressible && length >= kLeastCompressed && length <= kMostCompressed &&
+        std::all_of(text.begin(), text.end(), fitsByte)) {
+        out.reserve(length + 2);
+        out.push_back(0xFF);
+        out.push_back(0xFE);
+        for (const QChar c : text)
+            out.push_back(static_cast<std::uint8_t>(c.unicode()));
+        return out;
+    }
+    out.reserve(2 * length);
+    for (const QChar c : text) {
+        out.push_back(static_cast<std::uint8_t>(c.unicode()));
+        out.push_back(static_cast<std::uint8_t>(c.unicode() >> 8));
+    }
+    return out;
+}
+
+} // namespace
+
+void JetTargetStore::State::checkInterrupt() const {
+    if (interrupt && *interrupt && (*interrupt)())
+        throw errors::userInterrupt();
+}
+
+TargetTable& JetTargetStore::State::table(const QString& name) {
+    const QString lower = name.toLower();
+    if (const auto found = tables.find(lower); found != tables.end())
+        return *found->second;
+    const auto entry = std::find_if(catalog.begin(), catalog.end(), [&](const CatalogEntry& e) {
+        return e.name.compare(name, Qt::CaseInsensitive) == 0;
+    });
+    if (entry == catalog.end())
+        throw errors::tableNotFound(name, path);
+    auto state = std::make_unique<TargetTable>();
+    state->name = entry->name;
+    // The definition's pages joined, as the reader joins them.
+    std::vector<std::uint8_t> joined;
+    std::unordered_set<std::uint32_t> seen;
+    for (std::uint32_t number = entry->page; number != 0;) {
+        if (!seen.insert(number).second)
+            damaged("table definition pages that loop");
+        const Page page = pages->read(number);
+        if (page[0] != 0x02)
+            damaged("a table definition page expected");
+        const auto from = joined.empty() ? 0 : static_cast<std::ptrdiff_t>(kContinuationHeader);
+        joined.insert(joined.end(), page.begin() + from, page.end());
+        number = Bytes(page).u32(4);
+    }
+    state->def = parseTargetDefinition(Bytes(joined), entry->page, text);
+    const auto& columns = state->def.table.columns;
+    for (std::size_t i = 0; i < columns.size(); ++i) {
+        if (columns[i].name.compare(kWritable, Qt::CaseInsensitive) == 0)
+            state->writableIndex = i;
+        if (columns[i].name.compare(kKeyColumn, Qt::CaseInsensitive) == 0)
+            state->keyIndex = i;
+    }
+    if (state->writableIndex)
+        state->writable = columnProperties(entry->properties, columns[*state->writableIndex].name);
+    state->writer = std::make_unique<RowWriter>(*pages, state->def);
+    return *tables.emplace(lower, std::move(state)).first->second;
+}
+
+void JetTargetStore::State::scan(const TargetTable& t,
+                                 const std::function<void(RowLocation, const std::vector<std::uint8_t>&)>& take) {
+    PageBatch reading(*pages); // only read, never applied
+    UsageMaps maps(reading);
+    std::vector<std::uint8_t> bytes;
+    for (const std::uint32_t number : maps.pages(t.def.ownedMap)) {
+        checkInterrupt();
+        if (number == 0 || number >= pages->count())
+            damaged("a usage map names a page outside the file");
+        const Page page = pages->read(number);
+        if (page[0] != 0x01 || ownerOf(page) != t.def.table.page)
+            continue;
+        const std::vector<SlotSpan> spans = slotSpans(page);
+        for (std::size_t slot = 0; slot < spans.size(); ++slot) {
+            if ((spans[slot].flags & kRowDeleted) != 0)
+                continue;
+            const auto at = static_cast<RowLocation>(number << 8 | slot);
+            if ((spans[slot].flags & kRowOverflow) != 0) {
+                const std::optional<std::vector<std::uint8_t>> moved = t.writer->read(at);
+                if (!moved)
+                    continue;
+                bytes = *moved;
+            } else {
+                bytes.assign(page.begin() + static_cast<std::ptrdiff_t>(spans[slot].start),
+                             page.begin() + static_cast<std::ptrdiff_t>(spans[slot].end));
+            }
+            take(at, bytes);
+        }
+    }
+}
+
+vb::Variant JetTargetStore::State::value(const TargetTable& t, RowLocation at, std::size_t column) {
+    const std::optional<std::vector<std::uint8_t>> bytes = t.writer->read(at);
+    if (!bytes)
+        throw errors::recordDeleted();
+    return valueIn(t, *bytes, column);
+}
+
+vb::Variant JetTargetStore::State::valueIn(const TargetTable& t, const std::vector<std::uint8_t>& bytes,
+                                          std::size_t column) {
+    const Column& c = t.def.table.columns[column];
+    const Row row(kJet4, t.def.table, Bytes(bytes));
+    if (c.type == kBoolean)
+        return vb::TruthValue{row.bit(c) ? vb::vbTrue : vb::vbFalse};
+    const std::optional<Bytes> value = row.value(c);
+    if (!value)
+        return {};
+    if (c.fixed)
+        return fixedValue(c.type, c.scale, *value);
+    if (c.type == kText)
+        return jet4Text(*value);
+    if (c.type == kBinary)
+        return QByteArray(reinterpret_cast<const char*>(value->data()), static_cast<qsizetype>(value->size()));
+    throw errors::jetQueryNotSupported(path); // long values are not read here
+}
+
+QString JetTargetStore::State::keyText(const TargetTable& t, RowLocation at) {
+    if (t.keyIndex) {
+        try {
+            return value(t, at, *t.keyIndex).toText();
+        } catch (const vb::RuntimeError&) {
+        }
+    }
+    return QStringLiteral("#%1:%2").arg(at >> 8).arg(at & 0xFF);
+}
+
+void JetTargetStore::State::write(TargetTable& t, RowLocation at, const vb::Variant& given) {
+    if (closed)
+        throw errors::objectInvalid();
+    const Column& c = t.def.table.columns[*t.writableIndex];
+    const TargetColumn& info = t.def.columns[*t.writableIndex];
+    std::optional<std::vector<std::uint8_t>> bytes;
+    if (given.isNull()) {
+        if (t.writable.required)
+            throw errors::nullNotAllowed(c.name);
+    } else {
+        const QString value = given.toText();
+        if (value.isEmpty() && !t.writable.allowZeroLength)
+            throw errors::zeroLengthNotAllowed(c.name, keyText(t, at));
+        if (value.size() > info.length / 2)
+            throw errors::fieldTooSmall(c.name, keyText(t, at), info.length / 2);
+        if (value.startsWith(QChar(0xFEFF)))
+            throw errors::textNotStorable(c.name, keyText(t, at));
+        bytes = encodeText(value, info.compressed);
+    }
+    guarded(path, [&] { t.writer->write(at, c, bytes, [&] { return keyText(t, at); }); });
+    if (pages->full()) {
+        try {
+            pages->flush();
+        } catch (...) {
+            broken = true;
+            throw;
+        }
+    }
+}
+
+JetTargetStore::JetTargetStore(std::unique_ptr<State> state) : state_(std::move(state)) {}
+
+JetTargetStore::~JetTargetStore() {
+    release();
+}
+
+std::shared_ptr<JetTargetStore> JetTargetStore::open(const ProbedFile& file, const QString& connect,
+                                                     InterruptCheckPtr interrupt) {
+    const QString& path = file.path;
+    if (file.kind == FileKind::Ace)
+        throw errors::accessFormatNotRead(path);
+    if (file.kind != FileKind::Jet)
+        throw errors::unrecognizedFormat(path);
+    auto state = std::make_unique<State>();
+    state->path = path;
+    state->interrupt = std::move(interrupt);
+
+    QFile raw(path);
+    if (!raw.open(QIODevice::ReadOnly))
+        throw errors::cannotOpenFile(path);
+    const QByteArray first = raw.read(kJet4.pageSize);
+    const qint64 size = raw.size();
+    raw.close();
+    state->header = guarded(path, [&] {
+        return readHeader(Bytes(std::span(reinterpret_cast<const std::uint8_t*>(first.constData()),
+                                          static_cast<std::size_t>(first.size()))));
+    });
+    if (state->header.format.jet3)
+        throw errors::accessTargetTooOld(path);
+    if (size % kJet4.pageSize != 0 || size / kJet4.pageSize <= kCatalogPage || size / kJet4.pageSize > 0xFFFFFF)
+        throw errors::corrupt(path);
+
+    state->lock = std::make_unique<TargetLock>(path);
+    // The reader checks the password and lists the tables and their
+    // properties; it reads the original, which holds the same catalogue.
+    {
+        const std::unique_ptr<jet::JetFile> reader =
+            jet::JetFile::open(path, passwordFromConnect(connect).value_or(QString()));
+        const jet::Table catalog = reader->read(QStringLiteral("MSysObjects"),
+                                                {QStringLiteral("Id"), QStringLiteral("Name"), QStringLiteral("Type"),
+                                                 QStringLiteral("LvProp")},
+                                                {});
+        for (const auto& row : catalog.rows) {
+            const auto* type = std::get_if<std::int64_t>(&row[2].storage());
+            const auto* id = std::get_if<std::int64_t>(&row[0].storage());
+            if (type && id && (*type & 0x7F) == 1) {
+                const auto* props = std::get_if<QByteArray>(&row[3].storage());
+                state->catalog.push_back({row[1].toText(), static_cast<std::uint32_t>(*id & 0xFFFFFF),
+                                          props ? *props : QByteArray()});
+            }
+        }
+    }
+    state->copy = std::make_unique<WorkingCopy>(path, state->lock->fd());
+    state->pages = std::make_unique<PageFile>(state->copy->open(), path, state->header,
+                                              static_cast<std::uint32_t>(size / kJet4.pageSize));
+    return std::shared_ptr<JetTargetStore>(new JetTargetStore(std::move(state)));
+}
+
+void JetTargetStore::call(FunctionRef f) {
+    if (state_->closed)
+        throw errors::objectInvalid();
+    f();
+}
+
+std::unique_ptr<Cursor> JetTargetStore::openRecordset(const QString& sql) {
+    State& s = *state_;
+    if (s.closed)
+        throw errors::objectInvalid();
+    const std::optional<detail::SimpleSelect> select = detail::parseSimpleSelect(sql);
+    if (!select)
+        throw errors::jetQueryNotSupported(s.path);
+    return guarded(s.path, [&]() -> std::unique_ptr<Cursor> {
+        TargetTable& t = s.table(select->table);
+        const auto& columns = t.def.table.columns;
+        const auto columnOf = [&](const QString& name) {
+            for (std::size_t i = 0; i < columns.size(); ++i)
+                if (columns[i].name.compare(name, Qt::CaseInsensitive) == 0)
+                    return i;
+            throw errors::itemNotFound(name);
+        };
+        std::vector<QString> names;
+        std::vector<std::size_t> chosen;
+        if (select->columns.isEmpty()) {
+            for (std::size_t i = 0; i < columns.size(); ++i)
+                chosen.push_back(i);
+        } else {
+            for (const QString& name : select->columns)
+                chosen.push_back(columnOf(name));
+        }
+        for (const std::size_t i : chosen)
+            names.push_back(columns[i].name);
+
+        std::vector<RowLocation> rows;
+        if (!select->where) {
+            s.scan(t, [&](RowLocation at, const std::vector<std::uint8_t>&) { rows.push_back(at); });
+        } else {
+            const std::size_t key = columnOf(select->where->column);
+            const std::optional<double> wanted = numberOf(detail::literalValue(select->where->literal));
+            auto lookup = t.lookups.find(key);
+            if (lookup == t.lookups.end()) {
+                std::vector<std::pair<double, RowLocation>> entries;
+                s.scan(t, [&](RowLocation at, const std::vector<std::uint8_t>& bytes) {
+                    if (const std::optional<double> k = numberOf(s.valueIn(t, bytes, key)); k && *k == *k)
+                        entries.emplace_back(*k, at);
+                });
+                std::stable_sort(entries.begin(), entries.end(),
+                                 [](const auto& a, const auto& b) { return a.first < b.first; });
+                entries.shrink_to_fit();
+                lookup = t.lookups.emplace(key, std::move(entries)).first;
+                ++s.stats.lookupsBuilt;
+            } else {
+                ++s.stats.lookupAnswers;
+            }
+            if (wanted) {
+                const auto& entries = lookup->second;
+                auto at = std::lower_bound(entries.begin(), entries.end(), *wanted,
+                                           [](const auto& e, double k) { return e.first < k; });
+                for (; at != entries.end() && at->first == *wanted; ++at)
+                    rows.push_back(at->second);
+            }
+        }
+        return std::make_unique<detail::JetTargetCursor>(shared_from_this(), s, t, std::move(names), std::move(chosen),
+                                              std::move(rows));
+    });
+}
+
+void JetTargetStore::commit() {
+    State& s = *state_;
+    if (s.closed)
+        return;
+    s.closed = true;
+    const std::unique_ptr<WorkingCopy> copy = std::move(s.copy);
+    const std::unique_ptr<TargetLock> lock = std::move(s.lock);
+    if (s.broken)
+        throw errors::diskError(s.path);
+    if (!s.pages->changed())
+        return; // the copy goes; the original was never touched
+    s.pages->flush();
+    s.pages.reset();
+    copy->replaceOriginal();
+}
+
+void JetTargetStore::close() {
+    if (state_->closed)
+        throw errors::objectInvalid();
+    commit();
+}
+
+void JetTargetStore::release() noexcept {
+    try {
+        commit();
+    } catch (...) {
+        // Quietly, as asked: the original stays as it was.
+    }
+}
+
+const QString& JetTargetStore::path() const {
+    return state_->path;
+}
+
+Statistics JetTargetStore::statistics() const {
+    return state_->stats;
+}
+
+} // namespace dao

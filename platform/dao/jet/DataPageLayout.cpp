@@ -1,0 +1,96 @@
+#include "platform/dao/jet/DataPageLayout.h"
+
+#include "platform/dao/jet/Bytes.h"
+
+#include <algorithm>
+#include <cstring>
+
+namespace dao::jet::detail {
+
+namespace {
+
+constexpr std::size_t kPageSize = 4096;
+constexpr std::size_t kFreeAt = 2;
+constexpr std::size_t kOwnerAt = 4;
+constexpr std::size_t kCountAt = 12;
+constexpr std::size_t kOffsetsAt = 14;
+constexpr std::uint16_t kOffsetMask = 0x1FFF;
+
+void put16(Page& page, std::size_t at, std::uint16_t value) {
+    page[at] = static_cast<std::uint8_t>(value);
+    page[at + 1] = static_cast<std::uint8_t>(value >> 8);
+}
+
+} // namespace
+
+std::vector<SlotSpan> slotSpans(const Page& page) {
+    const Bytes bytes(page);
+    if (page.size() != kPageSize || bytes.u8(0) != 0x01)
+        damaged("a data page expected");
+    const std::size_t count = bytes.u16(kCountAt);
+    const std::size_t tableEnd = kOffsetsAt + 2 * count;
+    if (count > kMostRowsPerPage || tableEnd > kPageSize)
+        damaged("more rows than a page holds");
+    std::vector<SlotSpan> spans;
+    spans.reserve(count);
+    std::size_t end = kPageSize;
+    for (std::size_t i = 0; i < count; ++i) {
+        const std::uint16_t offset = bytes.u16(kOffsetsAt + 2 * i);
+        const std::size_t start = offset & kOffsetMask;
+        if (start < tableEnd || start > end)
+            damaged("a row outside its page");
+        spans.push_back({start, end, static_cast<std::uint16_t>(offset & ~kOffsetMask)});
+        end = start;
+    }
+    return spans;
+}
+
+std::vector<Slot> pageSlots(const Page& page) {
+    std::vector<Slot> result;
+    for (const SlotSpan& s : slotSpans(page))
+        result.push_back({s.flags, std::vector<std::uint8_t>(page.begin() + static_cast<std::ptrdiff_t>(s.start),
+                                                             page.begin() + static_cast<std::ptrdiff_t>(s.end))});
+    return result;
+}
+
+std::uint16_t freeSpace(const Page& page) {
+    const std::vector<SlotSpan> spans = slotSpans(page);
+    const std::size_t lowest = spans.empty() ? kPageSize : spans.back().start;
+    return static_cast<std::uint16_t>(lowest - (kOffsetsAt + 2 * spans.size()));
+}
+
+std::uint32_t ownerOf(const Page& page) {
+    return Bytes(page).u32(kOwnerAt);
+}
+
+void repack(Page& page, const std::vector<Slot>& rows) {
+    if (page.size() != kPageSize || rows.size() > kMostRowsPerPage)
+        damaged("more rows than a page holds");
+    std::size_t total = kOffsetsAt + 2 * rows.size();
+    for (const Slot& s : rows)
+        total += s.bytes.size();
+    if (total > kPageSize)
+        damaged("rows that do not fit their page");
+    std::size_t end = kPageSize;
+    const std::size_t tableEnd = kOffsetsAt + 2 * rows.size();
+    std::fill(page.begin() + static_cast<std::ptrdiff_t>(kOffsetsAt), page.end(), std::uint8_t{0});
+    for (std::size_t i = 0; i < rows.size(); ++i) {
+        const std::size_t start = end - rows[i].bytes.size();
+        std::copy(rows[i].bytes.begin(), rows[i].bytes.end(), page.begin() + static_cast<std::ptrdiff_t>(start));
+        put16(page, kOffsetsAt + 2 * i, static_cast<std::uint16_t>(start | rows[i].flags));
+        end = start;
+    }
+    put16(page, kCountAt, static_cast<std::uint16_t>(rows.size()));
+    put16(page, kFreeAt, static_cast<std::uint16_t>(end - tableEnd));
+}
+
+Page emptyDataPage(std::uint32_t owner) {
+    Page page(kPageSize, 0);
+    page[0] = 0x01;
+    page[1] = 0x01;
+    std::memcpy(page.data() + kOwnerAt, &owner, sizeof owner);
+    repack(page, {});
+    return page;
+}
+
+} // namespace dao::jet::detail

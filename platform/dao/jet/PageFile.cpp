@@ -1,0 +1,87 @@
+#include "platform/dao/jet/PageFile.h"
+
+#include "platform/dao/Errors.h"
+#include "platform/dao/jet/Bytes.h"
+#include "platform/dao/jet/Rc4.h"
+
+#include <array>
+#include <cerrno>
+
+#include <unistd.h>
+
+namespace dao::jet::detail {
+
+namespace {
+
+// Held pages beyond this are written out: memory stays small on any run.
+constexpr std::size_t kMostHeld = 1024;
+
+} // namespace
+
+PageFile::PageFile(FileDescriptor fd, QString path, const Header& header, std::uint32_t count)
+    : fd_(std::move(fd)), path_(std::move(path)), pageSize_(header.format.pageSize), pageKey_(header.pageKey),
+      count_(count) {}
+
+void PageFile::code(std::uint32_t number, Page& page) const {
+    if (pageKey_ == 0)
+        return;
+    const std::uint32_t key = pageKey_ ^ number;
+    const std::array<std::uint8_t, 4> bytes{static_cast<std::uint8_t>(key), static_cast<std::uint8_t>(key >> 8),
+                                            static_cast<std::uint8_t>(key >> 16), static_cast<std::uint8_t>(key >> 24)};
+    rc4(bytes, page);
+}
+
+Page PageFile::read(std::uint32_t number) const {
+    if (number == 0 || number >= count_)
+        damaged("a page number outside the file");
+    if (const auto held = held_.find(number); held != held_.end())
+        return held->second;
+    Page page(pageSize_);
+    std::size_t done = 0;
+    while (done < page.size()) {
+        const ssize_t got = ::pread(fd_.get(), page.data() + done, page.size() - done,
+                                    static_cast<off_t>(std::uint64_t{number} * pageSize_ + done));
+        if (got < 0 && errno == EINTR)
+            continue;
+        if (got < 0)
+            throw errors::diskError(path_);
+        if (got == 0)
+            damaged("the file ends inside a page");
+        done += static_cast<std::size_t>(got);
+    }
+    code(number, page);
+    return page;
+}
+
+void PageFile::write(std::uint32_t number, Page page) {
+    if (number == 0 || number > count_ || page.size() != pageSize_)
+        damaged("a page written outside the file");
+    if (number == count_)
+        ++count_;
+    held_[number] = std::move(page);
+    changed_ = true;
+}
+
+bool PageFile::full() const noexcept {
+    return held_.size() > kMostHeld;
+}
+
+void PageFile::flush() {
+    for (auto& [number, page] : held_) {
+        Page coded = page;
+        code(number, coded);
+        std::size_t done = 0;
+        while (done < coded.size()) {
+            const ssize_t put = ::pwrite(fd_.get(), coded.data() + done, coded.size() - done,
+                                         static_cast<off_t>(std::uint64_t{number} * pageSize_ + done));
+            if (put < 0 && errno == EINTR)
+                continue;
+            if (put < 0)
+                throw errno == ENOSPC || errno == EDQUOT ? errors::diskFull(path_) : errors::diskError(path_);
+            done += static_cast<std::size_t>(put);
+        }
+    }
+    held_.clear();
+}
+
+} // namespace dao::jet::detail

@@ -1,0 +1,39 @@
+#pragma once
+// What the writer needs from a Jet 4 table definition beyond what the reader
+// reads: each column's length and text compression, the highest column count
+// a row may have, the columns of every real index, and where the table's two
+// usage maps (owned pages, pages with free space) are. Read-only: the writer
+// never changes a definition.
+#ifndef TOU_DAO_INTERNAL
+#error "engine internal: include platform/dao/Dao.h"
+#endif
+#include "platform/dao/jet/Bytes.h"
+#include "platform/dao/jet/TableDefinition.h"
+
+#include <cstdint>
+#include <vector>
+
+namespace dao::jet::detail {
+
+struct TargetColumn {
+    std::uint16_t length = 0;    // in bytes (Text: twice the characters)
+    bool compressed = false;     // Text: "unicode compression" allowed
+};
+
+struct TargetDefinition {
+    TableDefinition table;                        // as the reader sees it
+    std::vector<TargetColumn> columns;            // parallel to table.columns
+    std::uint16_t maxColumns = 0;                 // null-mask width of a fresh row
+    std::vector<std::vector<std::uint16_t>> realIndexes; // column numbers of each real index
+    std::uint32_t ownedMap = 0;                   // page << 8 | row
+    std::uint32_t freeMap = 0;
+
+    bool indexed(std::uint16_t columnNumber) const;
+};
+
+// `joined` is the definition's pages joined (continuations without their
+// 8-byte header), as the reader joins them. Damaged for entries that run
+// past it. Jet 4 only.
+TargetDefinition parseTargetDefinition(Bytes joined, std::uint32_t page, FileText& text);
+
+} // namespace dao::jet::detail

@@ -15,8 +15,9 @@
 //   - every row is found through each single-column index whose key
 //     Jackcess can encode (any type but text: a text key's sort order may
 //     be one Jackcess cannot write).
-// Prints one line per finding; exit 0 when all hold, 1 when one does not,
-// 2 when the file or the table cannot be read at all.
+// Prints one line per finding; exit 0 when all hold, 1 when one does not
+// (Jackcess refusing the file included), 2 for a wrong command line or a
+// table the file lacks.
 
 import com.healthmarketscience.jackcess.Column;
 import com.healthmarketscience.jackcess.CursorBuilder;

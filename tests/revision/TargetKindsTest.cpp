@@ -104,15 +104,24 @@ TEST(TargetKinds, AccessAndEncryptedTargetsGetTheSameValues) {
     }
 }
 
-// The two files Access itself saved, given a 棟マスタ of 300 rows by
-// Jackcess (keys 1-300, "未設定"): every row revised to a longer value reads
-// back as the rule gives, to the engine and to Jackcess.
-TEST(TargetKinds, FilesAccessSavedAreRevisedWhole) {
-    for (const char* name : {"sample-target-v2000.mdb", "sample-target-v2003.mdb"}) {
-        SCOPED_TRACE(name);
-        const QString fixture = QStringLiteral(TOU_JET_DATA_DIR "/") + QLatin1String(name);
-        if (!QFile::exists(fixture))
-            GTEST_SKIP() << "no sample target";
+// Files laid out as the writer meets them in the field, every row revised to
+// a longer value: the two files Access itself saved, given a 棟マスタ of 300
+// rows by Jackcess (keys 1-300, "未設定"), and a table whose page map is kept
+// inline from page 26 (keys 501-540), which the new pages must join. Each
+// reads back as the rule gives, to the engine and to Jackcess.
+TEST(TargetKinds, FieldLayoutsAreRevisedWhole) {
+    const struct {
+        const char* file;
+        int firstKey, rows, valueLength;
+    } cases[] = {
+        {"sample-target-v2000.mdb", 1, 300, 10},
+        {"sample-target-v2003.mdb", 1, 300, 10},
+        {"inline-map-start-v2000.mdb", 501, 40, 200},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.file);
+        const QString fixture = QStringLiteral(TOU_JET_DATA_DIR "/") + QLatin1String(c.file);
+        ASSERT_TRUE(QFile::exists(fixture));
         QTemporaryDir dir;
         ASSERT_TRUE(dir.isValid());
         const QString jet = dir.filePath(QStringLiteral("Q5ProDB.mdb"));
@@ -121,19 +130,23 @@ TEST(TargetKinds, FilesAccessSavedAreRevisedWhole) {
         QFile(jet).setPermissions(QFile::ReadOwner | QFile::WriteOwner);
 
         std::vector<QStringList> expected = rowsOf(jet);
-        ASSERT_EQ(expected.size(), 300u);
+        ASSERT_EQ(expected.size(), static_cast<std::size_t>(c.rows));
+        const int sourceRows = c.rows + c.rows / 10; // the last tenth of the numbers are not in the target
         QString script = QStringLiteral(u"CREATE TABLE 棟マスタ (棟番号 INTEGER, 棟名称 TEXT, 小学校区 TEXT, 中学校区 TEXT);");
-        for (int i = 0; i < 330; ++i) {
-            const int key = i * 37 % 330 + 1; // 301-330 are not in the target
-            const QString value = QStringLiteral(u"青葉中学校区第%1分室").arg(i);
-            script += QStringLiteral(u"INSERT INTO 棟マスタ VALUES (%1,'n','s','%2');").arg(key).arg(value);
-            if (key <= 300)
-                expected[static_cast<std::size_t>(key - 1)][2] = value;
+        for (int i = 0; i < sourceRows; ++i) {
+            const int offset = i * 37 % sourceRows;
+            QString value = QStringLiteral(u"青葉中学校区第%1分室").arg(i);
+            value += QString(c.valueLength - value.size(), u'棟');
+            script += QStringLiteral(u"INSERT INTO 棟マスタ VALUES (%1,'n','s','%2');").arg(c.firstKey + offset).arg(value);
+            if (offset < c.rows)
+                expected[static_cast<std::size_t>(offset)][2] = value;
         }
         CreateDb(source, kSourceKey, script);
+        const QByteArray before = testsupport::FileBytes(jet);
         revision::Progress quiet;
         revision::Revise(source, jet, quiet);
         EXPECT_EQ(rowsOf(jet), expected);
+        EXPECT_GT(testsupport::FileBytes(jet).size(), before.size()); // rows moved to new pages
 
         const testsupport::JetCheckResult check = testsupport::jackcessCheck(jet, QStringLiteral(u"棟マスタ"), expected);
         if (check.skipped) {

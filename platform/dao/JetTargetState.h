@@ -9,6 +9,7 @@
 #include "platform/dao/JetTargetStore.h"
 #include "platform/dao/jet/Bytes.h"
 #include "platform/dao/jet/ColumnProperties.h"
+#include "platform/dao/jet/Guarded.h"
 #include "platform/dao/jet/Header.h"
 #include "platform/dao/jet/PageFile.h"
 #include "platform/dao/jet/RowWriter.h"
@@ -21,7 +22,6 @@
 #include <functional>
 #include <map>
 #include <memory>
-#include <new>
 #include <optional>
 #include <vector>
 
@@ -29,20 +29,7 @@ namespace dao {
 
 namespace detail {
 
-// Runs `f`, turning what the file's contents cause into the engine's errors.
-template <class F>
-auto guarded(const QString& path, F&& f) {
-    try {
-        return f();
-    } catch (const jet::detail::NotJet&) {
-        throw errors::unrecognizedFormat(path);
-    } catch (const jet::detail::Damaged&) {
-        throw errors::corrupt(path);
-    } catch (const std::bad_alloc&) {
-        throw errors::outOfMemory(path);
-    }
-}
-
+using jet::detail::guarded;
 
 struct TargetTable {
     QString name; // as the catalogue spells it

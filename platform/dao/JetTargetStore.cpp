@@ -5,6 +5,7 @@
 #include "platform/dao/Errors.h"
 #include "platform/dao/JetTargetCursor.h"
 #include "platform/dao/JetTargetState.h"
+#include "platform/dao/Names.h"
 #include "platform/dao/SelectParser.h"
 #include "platform/dao/jet/Bytes.h"
 #include "platform/dao/jet/ColumnProperties.h"
@@ -27,7 +28,6 @@
 #include <algorithm>
 #include <map>
 #include <new>
-#include <unordered_set>
 
 namespace dao {
 
@@ -41,8 +41,6 @@ namespace {
 const QString kWritable = QStringLiteral("中学校区");
 // Named in messages about a row.
 const QString kKeyColumn = QStringLiteral("棟番号");
-constexpr std::uint32_t kCatalogPage = 2;
-constexpr std::size_t kContinuationHeader = 8;
 constexpr std::size_t kMostCompressed = 1024;
 constexpr std::size_t kLeastCompressed = 3;
 
@@ -101,36 +99,23 @@ TargetTable& JetTargetStore::State::table(const QString& name) {
     const QString lower = name.toLower();
     if (const auto found = tables.find(lower); found != tables.end())
         return *found->second;
-    const auto entry = std::find_if(catalog.begin(), catalog.end(), [&](const CatalogEntry& e) {
-        return e.name.compare(name, Qt::CaseInsensitive) == 0;
-    });
-    if (entry == catalog.end())
+    const std::optional<std::size_t> listed = findName(catalog, name, &CatalogEntry::name);
+    if (!listed)
         throw errors::tableNotFound(name, path);
+    const CatalogEntry& entry = catalog[*listed];
     auto state = std::make_unique<TargetTable>();
-    state->name = entry->name;
-    // The definition's pages joined, as the reader joins them.
-    std::vector<std::uint8_t> joined;
-    std::unordered_set<std::uint32_t> seen;
-    for (std::uint32_t number = entry->page; number != 0;) {
-        if (!seen.insert(number).second)
-            damaged("table definition pages that loop");
-        const Page page = pages->read(number);
-        if (page[0] != 0x02)
-            damaged("a table definition page expected");
-        const auto from = joined.empty() ? 0 : static_cast<std::ptrdiff_t>(kContinuationHeader);
-        joined.insert(joined.end(), page.begin() + from, page.end());
-        number = Bytes(page).u32(4);
-    }
-    state->def = parseTargetDefinition(Bytes(joined), entry->page, text);
+    state->name = entry.name;
+    state->def = readTargetDefinition(
+        [&](std::uint32_t number, std::vector<std::uint8_t>& buffer) {
+            buffer = pages->read(number);
+            return Bytes(buffer);
+        },
+        entry.page, text);
     const auto& columns = state->def.table.columns;
-    for (std::size_t i = 0; i < columns.size(); ++i) {
-        if (columns[i].name.compare(kWritable, Qt::CaseInsensitive) == 0)
-            state->writableIndex = i;
-        if (columns[i].name.compare(kKeyColumn, Qt::CaseInsensitive) == 0)
-            state->keyIndex = i;
-    }
+    state->writableIndex = findName(columns, kWritable, &Column::name);
+    state->keyIndex = findName(columns, kKeyColumn, &Column::name);
     if (state->writableIndex)
-        state->writable = columnProperties(entry->properties, columns[*state->writableIndex].name);
+        state->writable = columnProperties(entry.properties, columns[*state->writableIndex].name);
     state->writer = std::make_unique<RowWriter>(*pages, state->def);
     return *tables.emplace(lower, std::move(state)).first->second;
 }
@@ -145,7 +130,7 @@ void JetTargetStore::State::scan(const TargetTable& t,
         if (number == 0 || number >= pages->count())
             damaged("a usage map names a page outside the file");
         const Page page = pages->read(number);
-        if (page[0] != 0x01 || ownerOf(page) != t.def.table.page)
+        if (page[0] != kDataPageType || ownerOf(page) != t.def.table.page)
             continue;
         const std::vector<SlotSpan> spans = slotSpans(page);
         for (std::size_t slot = 0; slot < spans.size(); ++slot) {
@@ -260,8 +245,7 @@ std::shared_ptr<JetTargetStore> JetTargetStore::open(const ProbedFile& file, con
     });
     if (state->header.format.jet3)
         throw errors::accessTargetTooOld(path);
-    if (size % kJet4.pageSize != 0 || size / kJet4.pageSize <= kCatalogPage || size / kJet4.pageSize > 0xFFFFFF)
-        throw errors::corrupt(path);
+    const std::uint32_t count = guarded(path, [&] { return pageCount(size, state->header.format); });
 
     state->lock = std::make_unique<TargetLock>(path);
     // The reader checks the password and lists the tables and their
@@ -274,18 +258,14 @@ std::shared_ptr<JetTargetStore> JetTargetStore::open(const ProbedFile& file, con
                                                  QStringLiteral("LvProp")},
                                                 {});
         for (const auto& row : catalog.rows) {
-            const auto* type = std::get_if<std::int64_t>(&row[2].storage());
-            const auto* id = std::get_if<std::int64_t>(&row[0].storage());
-            if (type && id && (*type & 0x7F) == 1) {
+            if (const std::optional<std::uint32_t> page = jet::tableDefinitionPage(row[2], row[0])) {
                 const auto* props = std::get_if<QByteArray>(&row[3].storage());
-                state->catalog.push_back({row[1].toText(), static_cast<std::uint32_t>(*id & 0xFFFFFF),
-                                          props ? *props : QByteArray()});
+                state->catalog.push_back({row[1].toText(), *page, props ? *props : QByteArray()});
             }
         }
     }
     state->copy = std::make_unique<WorkingCopy>(path, state->lock->fd());
-    state->pages = std::make_unique<PageFile>(state->copy->open(), path, state->header,
-                                              static_cast<std::uint32_t>(size / kJet4.pageSize));
+    state->pages = std::make_unique<PageFile>(state->copy->open(), path, state->header, count);
     return std::shared_ptr<JetTargetStore>(new JetTargetStore(std::move(state)));
 }
 
@@ -306,9 +286,8 @@ std::unique_ptr<Cursor> JetTargetStore::openRecordset(const QString& sql) {
         TargetTable& t = s.table(select->table);
         const auto& columns = t.def.table.columns;
         const auto columnOf = [&](const QString& name) {
-            for (std::size_t i = 0; i < columns.size(); ++i)
-                if (columns[i].name.compare(name, Qt::CaseInsensitive) == 0)
-                    return i;
+            if (const std::optional<std::size_t> i = findName(columns, name, &Column::name))
+                return *i;
             throw errors::itemNotFound(name);
         };
         std::vector<QString> names;

@@ -1,5 +1,6 @@
 #include "platform/dao/jet/ColumnProperties.h"
 
+#include "platform/dao/Names.h"
 #include "platform/dao/jet/Bytes.h"
 
 #include <optional>
@@ -25,6 +26,16 @@ QString name(Bytes b, std::size_t& at) {
     return text;
 }
 
+// The block at `at`, `length` bytes with its own length field; `at` moves
+// past it. Damaged for one shorter than its fixed part, `least` bytes.
+Bytes block(Bytes b, std::size_t& at, std::size_t length, std::size_t least, const char* tooShort) {
+    if (length < least)
+        damaged(tooShort);
+    const Bytes taken = b.sub(at, length);
+    at += length;
+    return taken;
+}
+
 } // namespace
 
 ColumnProperties columnProperties(const QByteArray& blob, const QString& column) {
@@ -37,11 +48,7 @@ ColumnProperties columnProperties(const QByteArray& blob, const QString& column)
         std::vector<QString> names;
         ColumnProperties found;
         for (std::size_t at = 4; at < b.size();) {
-            const std::size_t length = b.u32(at);
-            if (length < 6)
-                damaged("a property chunk too short");
-            const Bytes chunk = b.sub(at, length);
-            at += length;
+            const Bytes chunk = block(b, at, b.u32(at), 6, "a property chunk too short");
             const std::uint16_t kind = chunk.u16(4);
             if (kind == kNameList) {
                 for (std::size_t p = 6; p < chunk.size();)
@@ -58,21 +65,19 @@ ColumnProperties columnProperties(const QByteArray& blob, const QString& column)
             const QString object = nameBlock > 6 ? name(nameBytes, p) : QString();
             if (object.compare(column, Qt::CaseInsensitive) != 0)
                 continue;
+            const std::optional<std::size_t> required = findName(names, QStringLiteral("Required"));
+            const std::optional<std::size_t> allowZeroLength = findName(names, QStringLiteral("AllowZeroLength"));
             for (std::size_t v = 6 + nameBlock; v < chunk.size();) {
-                const std::size_t entryLength = chunk.u16(v);
-                if (entryLength < 8)
-                    damaged("a property entry too short");
-                const Bytes entry = chunk.sub(v, entryLength);
-                v += entryLength;
+                const Bytes entry = block(chunk, v, chunk.u16(v), 8, "a property entry too short");
                 const std::uint8_t type = entry.u8(3);
                 const std::size_t index = entry.u16(4);
                 const std::size_t size = entry.u16(6);
                 const Bytes data = entry.sub(8, size);
                 if (index >= names.size() || type != kBooleanType || size < 1)
                     continue;
-                if (names[index].compare(QStringLiteral("Required"), Qt::CaseInsensitive) == 0)
+                if (index == required)
                     found.required = data.u8(0) != 0;
-                else if (names[index].compare(QStringLiteral("AllowZeroLength"), Qt::CaseInsensitive) == 0)
+                else if (index == allowZeroLength)
                     found.allowZeroLength = data.u8(0) != 0;
             }
         }

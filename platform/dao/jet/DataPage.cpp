@@ -2,14 +2,6 @@
 
 namespace dao::jet::detail {
 
-namespace {
-
-constexpr std::uint16_t kDeleted = 0x8000;
-constexpr std::uint16_t kOverflow = 0x4000;
-constexpr std::uint16_t kOffsetMask = 0x1FFF;
-
-} // namespace
-
 DataPage::DataPage(const Format& format, Bytes page) : format_(format), page_(page) {
     if (page.size() != format.pageSize || page.u8(0) != kDataPageType)
         damaged("a data page expected");
@@ -25,16 +17,16 @@ std::uint16_t DataPage::offset(std::uint16_t index) const {
 }
 
 bool DataPage::deleted(std::uint16_t index) const {
-    return (offset(index) & kDeleted) != 0;
+    return (offset(index) & kRowDeleted) != 0;
 }
 
 bool DataPage::overflow(std::uint16_t index) const {
-    return (offset(index) & kOverflow) != 0;
+    return (offset(index) & kRowOverflow) != 0;
 }
 
 Bytes DataPage::row(std::uint16_t index) const {
-    const std::size_t start = offset(index) & kOffsetMask;
-    const std::size_t end = index == 0 ? page_.size() : offset(static_cast<std::uint16_t>(index - 1)) & kOffsetMask;
+    const std::size_t start = offset(index) & kRowOffsetMask;
+    const std::size_t end = index == 0 ? page_.size() : offset(static_cast<std::uint16_t>(index - 1)) & kRowOffsetMask;
     const std::size_t tableEnd = format_.dataRowCount + 2 + 2 * std::size_t{count_};
     if (start < tableEnd || start > end || end > page_.size())
         damaged("a row outside its page");

@@ -15,6 +15,10 @@
 namespace dao::jet::detail {
 
 inline constexpr std::uint8_t kDataPageType = 0x01;
+// A row offset's top bits.
+inline constexpr std::uint16_t kRowDeleted = 0x8000;
+inline constexpr std::uint16_t kRowOverflow = 0x4000;
+inline constexpr std::uint16_t kRowOffsetMask = 0x1FFF;
 
 class DataPage {
 public:

@@ -9,12 +9,11 @@ namespace dao::jet::detail {
 
 namespace {
 
-constexpr std::size_t kPageSize = 4096;
+constexpr std::size_t kPageSize = kJet4.pageSize;
 constexpr std::size_t kFreeAt = 2;
 constexpr std::size_t kOwnerAt = 4;
-constexpr std::size_t kCountAt = 12;
-constexpr std::size_t kOffsetsAt = 14;
-constexpr std::uint16_t kOffsetMask = 0x1FFF;
+constexpr std::size_t kCountAt = kJet4.dataRowCount;
+constexpr std::size_t kOffsetsAt = kCountAt + 2;
 
 void put16(Page& page, std::size_t at, std::uint16_t value) {
     page[at] = static_cast<std::uint8_t>(value);
@@ -25,7 +24,7 @@ void put16(Page& page, std::size_t at, std::uint16_t value) {
 
 std::vector<SlotSpan> slotSpans(const Page& page) {
     const Bytes bytes(page);
-    if (page.size() != kPageSize || bytes.u8(0) != 0x01)
+    if (page.size() != kPageSize || bytes.u8(0) != kDataPageType)
         damaged("a data page expected");
     const std::size_t count = bytes.u16(kCountAt);
     const std::size_t tableEnd = kOffsetsAt + 2 * count;
@@ -36,10 +35,10 @@ std::vector<SlotSpan> slotSpans(const Page& page) {
     std::size_t end = kPageSize;
     for (std::size_t i = 0; i < count; ++i) {
         const std::uint16_t offset = bytes.u16(kOffsetsAt + 2 * i);
-        const std::size_t start = offset & kOffsetMask;
+        const std::size_t start = offset & kRowOffsetMask;
         if (start < tableEnd || start > end)
             damaged("a row outside its page");
-        spans.push_back({start, end, static_cast<std::uint16_t>(offset & ~kOffsetMask)});
+        spans.push_back({start, end, static_cast<std::uint16_t>(offset & ~kRowOffsetMask)});
         end = start;
     }
     return spans;
@@ -86,7 +85,7 @@ void repack(Page& page, const std::vector<Slot>& rows) {
 
 Page emptyDataPage(std::uint32_t owner) {
     Page page(kPageSize, 0);
-    page[0] = 0x01;
+    page[0] = kDataPageType;
     page[1] = 0x01;
     std::memcpy(page.data() + kOwnerAt, &owner, sizeof owner);
     repack(page, {});

@@ -7,6 +7,7 @@
 #ifndef TOU_DAO_INTERNAL
 #error "engine internal: include platform/dao/Dao.h"
 #endif
+#include "platform/dao/jet/DataPage.h"
 #include "platform/dao/jet/PageFile.h"
 
 #include <cstdint>
@@ -14,8 +15,6 @@
 
 namespace dao::jet::detail {
 
-inline constexpr std::uint16_t kRowDeleted = 0x8000;
-inline constexpr std::uint16_t kRowOverflow = 0x4000;
 inline constexpr std::size_t kMostRowsPerPage = 255;
 inline constexpr std::size_t kMostRowBytes = 4060;
 

@@ -63,4 +63,11 @@ Header readHeader(Bytes first) {
     return h;
 }
 
+std::uint32_t pageCount(std::int64_t size, const Format& format) {
+    const auto pageSize = static_cast<std::int64_t>(format.pageSize);
+    if (size % pageSize != 0 || size / pageSize <= kCatalogPage || size / pageSize > 0xFFFFFF)
+        damaged("the file is not a whole number of pages");
+    return static_cast<std::uint32_t>(size / pageSize);
+}
+
 } // namespace dao::jet::detail

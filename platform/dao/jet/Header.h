@@ -102,6 +102,14 @@ struct Header {
 // Not "Standard Jet DB" of version 3 or 4.
 struct NotJet {};
 
+// The catalogue, MSysObjects, always has its definition on page 2.
+inline constexpr std::uint32_t kCatalogPage = 2;
+
+// The pages a file of `size` bytes in `format` holds. Damaged unless it is
+// whole pages, at least up to the catalogue's definition, and no more than a
+// 3-byte page number reaches.
+std::uint32_t pageCount(std::int64_t size, const Format& format);
+
 // Reads the header from the file's first bytes (as many as a page, fewer if
 // the file is shorter). Throws NotJet, or Damaged for a header cut short.
 Header readHeader(Bytes first);

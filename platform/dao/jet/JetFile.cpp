@@ -3,6 +3,7 @@
 #include "platform/dao/Errors.h"
 #include "platform/dao/Names.h"
 #include "platform/dao/jet/DataPage.h"
+#include "platform/dao/jet/Guarded.h"
 #include "platform/dao/jet/Header.h"
 #include "platform/dao/jet/Pages.h"
 #include "platform/dao/jet/Row.h"
@@ -22,8 +23,6 @@ using namespace detail;
 
 namespace {
 
-// The catalogue, MSysObjects, always has its definition on page 2.
-constexpr std::uint32_t kCatalogPage = 2;
 constexpr std::uint32_t kRowsPerCheck = 256;
 // An overflow pointer leads to the row; more than a few hops is a loop.
 constexpr int kMostHops = 8;
@@ -35,20 +34,6 @@ struct CatalogEntry {
 
 std::optional<std::size_t> columnIndex(const TableDefinition& table, const QString& name) {
     return findName(table.columns, name, &Column::name);
-}
-
-// Runs `f`, turning what the file's contents cause into the engine's errors.
-template <class F>
-auto guarded(const QString& path, F&& f) {
-    try {
-        return f();
-    } catch (const NotJet&) {
-        throw errors::unrecognizedFormat(path);
-    } catch (const Damaged&) {
-        throw errors::corrupt(path);
-    } catch (const std::bad_alloc&) {
-        throw errors::outOfMemory(path);
-    }
 }
 
 } // namespace
@@ -99,7 +84,7 @@ struct JetFile::State {
         }
     }
 
-    // The catalogue's rows that are tables of this file (Type 1; the top bits are flags).
+    // The catalogue's rows that are tables of this file.
     void readCatalog() {
         const TableDefinition catalog = readTableDefinition(*pages, header.format, text, kCatalogPage);
         const auto id = columnIndex(catalog, QStringLiteral("Id"));
@@ -111,14 +96,21 @@ struct JetFile::State {
         scan(catalog, [] {}, [&](const Row& row) {
             const vb::Variant t = values.read(catalog.columns[*type], row);
             const vb::Variant i = values.read(catalog.columns[*id], row);
-            const auto* kind = std::get_if<std::int64_t>(&t.storage());
-            const auto* number = std::get_if<std::int64_t>(&i.storage());
-            if (kind && number && (*kind & 0x7F) == 1)
-                tables.push_back({values.read(catalog.columns[*name], row).toText(),
-                                  static_cast<std::uint32_t>(*number & 0xFFFFFF)}); // the low 24 bits: its definition page
+            if (const std::optional<std::uint32_t> page = tableDefinitionPage(t, i))
+                tables.push_back({values.read(catalog.columns[*name], row).toText(), *page});
         });
     }
 };
+
+std::optional<std::uint32_t> tableDefinitionPage(const vb::Variant& type, const vb::Variant& id) {
+    const auto* kind = std::get_if<std::int64_t>(&type.storage());
+    const auto* number = std::get_if<std::int64_t>(&id.storage());
+    // Type 1 is a table (the top bits are flags); the Id's low 24 bits are
+    // its definition's page.
+    if (kind && number && (*kind & 0x7F) == 1)
+        return static_cast<std::uint32_t>(*number & 0xFFFFFF);
+    return std::nullopt;
+}
 
 JetFile::JetFile(std::unique_ptr<State> state) : state_(std::move(state)) {}
 
@@ -140,11 +132,7 @@ std::unique_ptr<JetFile> JetFile::open(const QString& path, const QString& passw
     return guarded(path, [&] {
         const Header header = readHeader(Bytes(std::span(reinterpret_cast<const std::uint8_t*>(first.constData()),
                                                          static_cast<std::size_t>(first.size()))));
-        const auto pageSize = static_cast<qint64>(header.format.pageSize);
-        // Whole pages only, at least up to the catalogue's definition, and
-        // no more than a 3-byte page number reaches.
-        if (size % pageSize != 0 || size / pageSize <= kCatalogPage || size / pageSize > 0xFFFFFF)
-            damaged("the file is not a whole number of pages");
+        const std::uint32_t count = pageCount(size, header.format);
 
         auto state = std::make_unique<State>(path, header);
         const QString stored =
@@ -155,7 +143,7 @@ std::unique_ptr<JetFile> JetFile::open(const QString& path, const QString& passw
         if (!stored.isEmpty() && stored != password)
             throw errors::invalidPassword(path);
 
-        state->pages = std::make_unique<Pages>(path, header, static_cast<std::uint32_t>(size / pageSize));
+        state->pages = std::make_unique<Pages>(path, header, count);
         state->readCatalog();
         return std::unique_ptr<JetFile>(new JetFile(std::move(state)));
     });

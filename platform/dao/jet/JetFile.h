@@ -9,8 +9,10 @@
 #include <QString>
 #include <QStringList>
 
+#include <cstdint>
 #include <functional>
 #include <memory>
+#include <optional>
 #include <vector>
 
 namespace dao::jet {
@@ -19,6 +21,11 @@ struct Table {
     std::vector<QString> names;                   // the columns read, as the table spells them
     std::vector<std::vector<vb::Variant>> rows;   // one value per name
 };
+
+// The page of the definition of the table a catalogue (MSysObjects) row
+// names, from the row's Type and Id; nothing for a row that is no table of
+// the file.
+std::optional<std::uint32_t> tableDefinitionPage(const vb::Variant& type, const vb::Variant& id);
 
 class JetFile {
 public:

@@ -16,6 +16,22 @@ namespace {
 // Held pages beyond this are written out: memory stays small on any run.
 constexpr std::size_t kMostHeld = 1024;
 
+// Repeats `step` (one pread or pwrite of what is left, from byte `done` on)
+// until `size` bytes are through, again where a signal cut it short;
+// `failed` raises the error for any other failure.
+template <class Step, class Failed>
+void whole(std::size_t size, Step step, Failed failed) {
+    std::size_t done = 0;
+    while (done < size) {
+        const ssize_t moved = step(done);
+        if (moved < 0 && errno == EINTR)
+            continue;
+        if (moved < 0)
+            failed();
+        done += static_cast<std::size_t>(moved);
+    }
+}
+
 } // namespace
 
 PageFile::PageFile(FileDescriptor fd, QString path, const Header& header, std::uint32_t count)
@@ -37,18 +53,16 @@ Page PageFile::read(std::uint32_t number) const {
     if (const auto held = held_.find(number); held != held_.end())
         return held->second;
     Page page(pageSize_);
-    std::size_t done = 0;
-    while (done < page.size()) {
-        const ssize_t got = ::pread(fd_.get(), page.data() + done, page.size() - done,
-                                    static_cast<off_t>(std::uint64_t{number} * pageSize_ + done));
-        if (got < 0 && errno == EINTR)
-            continue;
-        if (got < 0)
-            throw errors::diskError(path_);
-        if (got == 0)
-            damaged("the file ends inside a page");
-        done += static_cast<std::size_t>(got);
-    }
+    whole(
+        page.size(),
+        [&](std::size_t done) {
+            const ssize_t got = ::pread(fd_.get(), page.data() + done, page.size() - done,
+                                        static_cast<off_t>(std::uint64_t{number} * pageSize_ + done));
+            if (got == 0)
+                damaged("the file ends inside a page");
+            return got;
+        },
+        [&] { throw errors::diskError(path_); });
     code(number, page);
     return page;
 }
@@ -70,16 +84,14 @@ void PageFile::flush() {
     for (auto& [number, page] : held_) {
         Page coded = page;
         code(number, coded);
-        std::size_t done = 0;
-        while (done < coded.size()) {
-            const ssize_t put = ::pwrite(fd_.get(), coded.data() + done, coded.size() - done,
-                                         static_cast<off_t>(std::uint64_t{number} * pageSize_ + done));
-            if (put < 0 && errno == EINTR)
-                continue;
-            if (put < 0)
-                throw errno == ENOSPC || errno == EDQUOT ? errors::diskFull(path_) : errors::diskError(path_);
-            done += static_cast<std::size_t>(put);
-        }
+        const off_t at = static_cast<off_t>(std::uint64_t{number} * pageSize_); // a binding no lambda may capture
+        whole(
+            coded.size(),
+            [&](std::size_t done) {
+                return ::pwrite(fd_.get(), coded.data() + done, coded.size() - done,
+                                at + static_cast<off_t>(done));
+            },
+            [&] { throw errno == ENOSPC || errno == EDQUOT ? errors::diskFull(path_) : errors::diskError(path_); });
     }
     held_.clear();
 }

@@ -155,7 +155,7 @@ std::uint32_t RowWriter::roomFor(UsageMaps& maps, std::size_t bytes, std::uint32
             return false;
         // Read past the batch: a page looked at and not taken stays out of it.
         const Page page = file_.read(number);
-        if (page[0] != 0x01 || ownerOf(page) != table_.table.page)
+        if (page[0] != kDataPageType || ownerOf(page) != table_.table.page)
             return false;
         const std::uint16_t free = freeSpace(page);
         knownFree_[number] = free;

@@ -17,15 +17,16 @@ constexpr std::size_t kContinuationHeader = 8;
 constexpr std::uint16_t kMostColumns = 255;
 constexpr std::uint32_t kMostIndexes = 1000;
 
-// The whole definition, its pages joined.
-std::vector<std::uint8_t> joinedDefinition(Pages& pages, const Format& format, std::uint32_t first) {
+} // namespace
+
+std::vector<std::uint8_t> joinedDefinition(const ReadPage& read, const Format& format, std::uint32_t first) {
     std::vector<std::uint8_t> joined;
     std::vector<std::uint8_t> buffer;
     std::unordered_set<std::uint32_t> seen;
     for (std::uint32_t number = first; number != 0;) {
         if (!seen.insert(number).second)
             damaged("table definition pages that loop");
-        const Bytes page = pages.read(number, buffer);
+        const Bytes page = read(number, buffer);
         if (page.u8(0) != kDefinitionPageType)
             damaged("a table definition page expected");
         const std::size_t from = joined.empty() ? 0 : kContinuationHeader;
@@ -35,11 +36,15 @@ std::vector<std::uint8_t> joinedDefinition(Pages& pages, const Format& format, s
     return joined;
 }
 
-} // namespace
-
 TableDefinition readTableDefinition(Pages& pages, const Format& format, FileText& text, std::uint32_t page) {
-    const std::vector<std::uint8_t> joined = joinedDefinition(pages, format, page);
-    const Bytes def(joined);
+    const std::vector<std::uint8_t> joined = joinedDefinition(
+        [&](std::uint32_t number, std::vector<std::uint8_t>& buffer) { return pages.read(number, buffer); }, format,
+        page);
+    return parseTableDefinition(Bytes(joined), format, text, page);
+}
+
+TableDefinition parseTableDefinition(Bytes def, const Format& format, FileText& text, std::uint32_t page,
+                                     DefinitionPlaces* places) {
     TableDefinition table;
     table.page = page;
     table.varColumns = def.u16(format.tdefNumVarCols);
@@ -50,6 +55,8 @@ TableDefinition readTableDefinition(Pages& pages, const Format& format, FileText
     table.usageMap = def.u32(format.tdefUsageMap);
 
     std::size_t at = format.tdefColumns + indexes * format.indexEntrySize;
+    if (places)
+        places->columns = at;
     table.columns.resize(count);
     for (Column& c : table.columns) {
         const Bytes entry = def.sub(at, format.columnEntrySize);
@@ -68,6 +75,8 @@ TableDefinition readTableDefinition(Pages& pages, const Format& format, FileText
         c.name = text.decode(def.sub(at, length));
         at += length;
     }
+    if (places)
+        places->afterNames = at;
     return table;
 }
 

@@ -4,13 +4,16 @@
 #ifndef TOU_DAO_INTERNAL
 #error "engine internal: include platform/dao/Dao.h"
 #endif
+#include "platform/dao/jet/Bytes.h"
 #include "platform/dao/jet/Header.h"
 #include "platform/dao/jet/Pages.h"
 #include "platform/dao/jet/Text.h"
 
 #include <QString>
 
+#include <cstddef>
 #include <cstdint>
+#include <functional>
 #include <vector>
 
 namespace dao::jet::detail {
@@ -50,8 +53,29 @@ struct TableDefinition {
     std::uint32_t usageMap = 0;    // page << 8 | row of the row that lists the pages it owns
 };
 
-// Damaged for a page that is no table definition, a chain that loops or
-// leaves the file, or entries that run past the definition.
+// Page `number`, decoded into `buffer` (the view lives as long as the
+// buffer's contents): the reader's libmdb pages or the writer's working copy.
+using ReadPage = std::function<Bytes(std::uint32_t number, std::vector<std::uint8_t>& buffer)>;
+
+// The definition starting on page `first`, its pages joined (continuations
+// without their 8-byte header). Damaged for a page that is no table
+// definition or a chain that loops or leaves the file.
+std::vector<std::uint8_t> joinedDefinition(const ReadPage& read, const Format& format, std::uint32_t first);
+
+// Where a joined definition's parts lie, for whoever reads more of it than
+// the reader does.
+struct DefinitionPlaces {
+    std::size_t columns = 0;    // the first column entry
+    std::size_t afterNames = 0; // past the last column name
+};
+
+// The definition `joined` from page `page`. Damaged for entries that run
+// past it.
+TableDefinition parseTableDefinition(Bytes joined, const Format& format, FileText& text, std::uint32_t page,
+                                     DefinitionPlaces* places = nullptr);
+
+// Both of the above. Damaged for a page that is no table definition, a chain
+// that loops or leaves the file, or entries that run past the definition.
 TableDefinition readTableDefinition(Pages& pages, const Format& format, FileText& text, std::uint32_t page);
 
 // The pages the map at `pointer` marks, ascending. Damaged for a map that

@@ -31,9 +31,10 @@ struct TargetDefinition {
     bool indexed(std::uint16_t columnNumber) const;
 };
 
-// `joined` is the definition's pages joined (continuations without their
-// 8-byte header), as the reader joins them. Damaged for entries that run
-// past it. Jet 4 only.
-TargetDefinition parseTargetDefinition(Bytes joined, std::uint32_t page, FileText& text);
+// The definition on `page` and its continuations, read through `read`: the
+// reader's parse, then what only the writer needs. Damaged as
+// readTableDefinition is, and for index entries that run past the
+// definition. Jet 4 only.
+TargetDefinition readTargetDefinition(const ReadPage& read, std::uint32_t page, FileText& text);
 
 } // namespace dao::jet::detail

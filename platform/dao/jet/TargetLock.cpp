@@ -1,6 +1,7 @@
 #include "platform/dao/jet/TargetLock.h"
 
 #include "platform/dao/Errors.h"
+#include "platform/dao/Names.h"
 #include "platform/dao/jet/Bytes.h"
 #include "platform/dao/jet/Text.h"
 
@@ -27,30 +28,29 @@ std::optional<LockFile> accessLockFile(const QString& path) {
     const QFileInfo info(path);
     const QString wanted = info.completeBaseName() + QStringLiteral(".ldb");
     const QDir dir = info.absoluteDir();
-    for (const QString& name : dir.entryList(QDir::Files | QDir::Hidden | QDir::System)) {
-        if (name.compare(wanted, Qt::CaseInsensitive) != 0)
-            continue;
-        LockFile lock{dir.filePath(name), {}};
-        QFile file(lock.path);
-        if (file.open(QIODevice::ReadOnly)) {
-            const QByteArray records = file.read(kRecordSize * kMostRecords);
-            // Windows writes the names in the system's code page.
-            CodePage codePage(932);
-            for (qsizetype at = 0; at + kNameSize <= records.size(); at += kRecordSize) {
-                QByteArray raw = records.mid(at, kNameSize);
-                raw.truncate(raw.indexOf('\0') < 0 ? raw.size() : raw.indexOf('\0'));
-                const QString computer =
-                    codePage
-                        .decode(Bytes(std::span(reinterpret_cast<const std::uint8_t*>(raw.constData()),
-                                                static_cast<std::size_t>(raw.size()))))
-                        .trimmed();
-                if (!computer.isEmpty() && !lock.computers.contains(computer))
-                    lock.computers.append(computer);
-            }
+    const QStringList names = dir.entryList(QDir::Files | QDir::Hidden | QDir::System);
+    const std::optional<std::size_t> found = findName(names, wanted);
+    if (!found)
+        return std::nullopt;
+    LockFile lock{dir.filePath(names[static_cast<qsizetype>(*found)]), {}};
+    QFile file(lock.path);
+    if (file.open(QIODevice::ReadOnly)) {
+        const QByteArray records = file.read(kRecordSize * kMostRecords);
+        // Windows writes the names in the system's code page.
+        CodePage codePage(932);
+        for (qsizetype at = 0; at + kNameSize <= records.size(); at += kRecordSize) {
+            QByteArray raw = records.mid(at, kNameSize);
+            raw.truncate(raw.indexOf('\0') < 0 ? raw.size() : raw.indexOf('\0'));
+            const QString computer =
+                codePage
+                    .decode(Bytes(std::span(reinterpret_cast<const std::uint8_t*>(raw.constData()),
+                                            static_cast<std::size_t>(raw.size()))))
+                    .trimmed();
+            if (!computer.isEmpty() && !lock.computers.contains(computer))
+                lock.computers.append(computer);
         }
-        return lock;
     }
-    return std::nullopt;
+    return lock;
 }
 
 TargetLock::TargetLock(const QString& path) {

@@ -92,23 +92,27 @@ std::uint32_t UsageMaps::newMapPage(bool allFree) {
     return number;
 }
 
+void UsageMaps::setReferenced(std::uint32_t pointer, const MapRow& map, std::uint32_t page, bool on,
+                              const char* pastReach) {
+    const std::uint32_t k = page / kPagesPerMapPage;
+    if (1 + 4 * std::size_t{k} + 4 > map.size)
+        damaged(pastReach);
+    std::uint32_t mapPage = get32(map.holder->data() + map.start + 1 + 4 * k);
+    if (mapPage == 0) {
+        mapPage = newMapPage(!on);
+        put32(batch_.page(pointer >> 8).data() + map.start + 1 + 4 * k, mapPage);
+    }
+    Page& bits = batch_.page(mapPage);
+    if (bits[0] != kMapPageType)
+        damaged("a usage map page expected");
+    setBit(bits.data() + kMapPageBits, page - k * kPagesPerMapPage, on);
+}
+
 void UsageMaps::add(std::uint32_t pointer, std::uint32_t page) {
     MapRow map = row(pointer);
     std::uint8_t* r = map.holder->data() + map.start;
     if (r[0] == kReference) {
-        const std::uint32_t k = page / kPagesPerMapPage;
-        if (1 + 4 * std::size_t{k} + 4 > map.size)
-            damaged("a page past what a usage map reaches");
-        std::uint32_t mapPage = get32(r + 1 + 4 * k);
-        if (mapPage == 0) {
-            mapPage = newMapPage(false);
-            r = batch_.page(pointer >> 8).data() + map.start;
-            put32(r + 1 + 4 * k, mapPage);
-        }
-        Page& bits = batch_.page(mapPage);
-        if (bits[0] != kMapPageType)
-            damaged("a usage map page expected");
-        setBit(bits.data() + kMapPageBits, page - k * kPagesPerMapPage, true);
+        setReferenced(pointer, map, page, true, "a page past what a usage map reaches");
     } else if (r[0] == kInline) {
         const std::uint32_t start = get32(r + 1);
         const std::size_t bits = (map.size - kInlineBits) * 8;
@@ -129,49 +133,23 @@ void UsageMaps::add(std::uint32_t pointer, std::uint32_t page) {
             } else {
                 // Made a reference map: the row's bytes become page pointers.
                 r[0] = kReference;
-                for (const std::uint32_t p : listed) {
-                    const std::uint32_t k = p / kPagesPerMapPage;
-                    if (1 + 4 * std::size_t{k} + 4 > map.size)
-                        damaged("a page past what a usage map reaches");
-                    if (get32(r + 1 + 4 * k) == 0) {
-                        const std::uint32_t made = newMapPage(false);
-                        r = batch_.page(pointer >> 8).data() + map.start;
-                        put32(r + 1 + 4 * k, made);
-                    }
-                    Page& mapBits = batch_.page(get32(r + 1 + 4 * k));
-                    setBit(mapBits.data() + kMapPageBits, p - k * kPagesPerMapPage, true);
-                    r = batch_.page(pointer >> 8).data() + map.start;
-                }
+                for (const std::uint32_t p : listed)
+                    setReferenced(pointer, map, p, true, "a page past what a usage map reaches");
             }
         }
     } else {
         damaged("a usage map of an unknown kind");
     }
-    std::vector<std::uint32_t> pending;
-    pending.swap(pendingUsed_);
-    for (const std::uint32_t p : pending)
-        markUsed(p);
+    markPending();
 }
 
 void UsageMaps::markUsed(std::uint32_t page) {
     MapRow map = row(kGlobalMap);
     std::uint8_t* r = map.holder->data() + map.start;
     if (r[0] == kReference) {
-        const std::uint32_t k = page / kPagesPerMapPage;
-        if (1 + 4 * std::size_t{k} + 4 > map.size)
-            damaged("a page past what the global usage map reaches");
-        std::uint32_t mapPage = get32(r + 1 + 4 * k);
-        if (mapPage == 0) {
-            // Pages a missing map page would cover count as free; a new one
-            // says so, then takes itself and `page`.
-            mapPage = newMapPage(true);
-            r = batch_.page(kGlobalMap >> 8).data() + map.start;
-            put32(r + 1 + 4 * k, mapPage);
-        }
-        Page& bits = batch_.page(mapPage);
-        if (bits[0] != kMapPageType)
-            damaged("a usage map page expected");
-        setBit(bits.data() + kMapPageBits, page - k * kPagesPerMapPage, false);
+        // Pages a missing map page would cover count as free; a new one says
+        // so, then takes itself and `page`.
+        setReferenced(kGlobalMap, map, page, false, "a page past what the global usage map reaches");
     } else if (r[0] == kInline) {
         std::uint32_t start = get32(r + 1);
         const std::size_t bits = (map.size - kInlineBits) * 8;
@@ -194,6 +172,10 @@ void UsageMaps::markUsed(std::uint32_t page) {
     } else {
         damaged("a usage map of an unknown kind");
     }
+    markPending();
+}
+
+void UsageMaps::markPending() {
     std::vector<std::uint32_t> pending;
     pending.swap(pendingUsed_);
     for (const std::uint32_t p : pending)

@@ -36,7 +36,14 @@ private:
     };
     MapRow row(std::uint32_t pointer);
     void markUsed(std::uint32_t page);
+    // Marks used the map pages made since the last call (pendingUsed_).
+    void markPending();
     std::uint32_t newMapPage(bool allFree);
+    // Sets `page`'s bit to `on` in the reference map `map` at `pointer`,
+    // making the map page that covers it (every other bit the opposite)
+    // when there is none. Damaged with `pastReach` when the map has no
+    // pointer that far.
+    void setReferenced(std::uint32_t pointer, const MapRow& map, std::uint32_t page, bool on, const char* pastReach);
     static void setBit(std::uint8_t* bits, std::size_t index, bool on);
 
     PageBatch& batch_;

@@ -5,6 +5,7 @@
 #include <QFile>
 
 #include <algorithm>
+#include <numeric>
 #include <cstdio>
 #include <optional>
 #include <string>
@@ -121,6 +122,53 @@ void Generate(const DataShape& shape, const QString& sourcePath, const QString& 
         }
         Exec(db.get(), "COMMIT");
     }
+}
+
+QString GrownJunior(std::int64_t key) {
+    return QStringLiteral(u"青葉中学校") + QString::number(key);
+}
+
+void GenerateGrowing(std::int64_t rows, std::uint64_t seed, const QString& sourcePath, const QString& sourceKey,
+                     const QString& targetRowsPath, const QString& targetPath, const QString& targetKey) {
+    std::mt19937_64 rng(seed);
+    {
+        Sqlite db = Open(targetPath, targetKey, true);
+        Exec(db.get(), "CREATE TABLE 棟マスタ (棟番号 INTEGER, 棟名称 TEXT, 小学校区 TEXT, 中学校区 TEXT)");
+        Exec(db.get(), "CREATE INDEX 棟マスタ_棟番号 ON 棟マスタ (棟番号)");
+        Exec(db.get(), "BEGIN");
+        Statement insert(db.get(), "INSERT INTO 棟マスタ VALUES (?, ?, ?, '未設定')");
+        QByteArray tsv;
+        for (std::int64_t key = 1; key <= rows; ++key) {
+            // The names hold no tab, line end or backslash: written as they are.
+            const QString name = place(rng) + QStringLiteral(u"ハイツ") + QString::number(key);
+            const QString school = place(rng) + QStringLiteral(u"小学校");
+            sqlite3_bind_int64(insert.stmt_, 1, key);
+            bindText(insert.stmt_, 2, name);
+            bindText(insert.stmt_, 3, school);
+            insert.step();
+            tsv += QByteArray::number(static_cast<qlonglong>(key)) + '\t' + name.toUtf8() + '\t' + school.toUtf8() +
+                   '\t' + QStringLiteral(u"未設定").toUtf8() + '\n';
+        }
+        Exec(db.get(), "COMMIT");
+        QFile file(targetRowsPath);
+        if (!file.open(QIODevice::WriteOnly | QIODevice::Truncate) || file.write(tsv) != tsv.size() || !file.flush())
+            throw std::runtime_error("cannot write " + targetRowsPath.toStdString());
+    }
+    std::vector<std::int64_t> keys(static_cast<std::size_t>(rows));
+    std::iota(keys.begin(), keys.end(), std::int64_t{1});
+    std::shuffle(keys.begin(), keys.end(), rng);
+    Sqlite db = Open(sourcePath, sourceKey, true);
+    Exec(db.get(), "CREATE TABLE 棟マスタ (棟番号, 棟名称 TEXT, 小学校区 TEXT, 中学校区 TEXT)");
+    Exec(db.get(), "BEGIN");
+    Statement insert(db.get(), "INSERT INTO 棟マスタ VALUES (?, ?, ?, ?)");
+    for (const std::int64_t key : keys) {
+        sqlite3_bind_int64(insert.stmt_, 1, key);
+        bindText(insert.stmt_, 2, place(rng) + QStringLiteral(u"ハイツ"));
+        bindText(insert.stmt_, 3, place(rng) + QStringLiteral(u"小学校"));
+        bindText(insert.stmt_, 4, GrownJunior(key));
+        insert.step();
+    }
+    Exec(db.get(), "COMMIT");
 }
 
 void WriteSourceRows(const QString& sourcePath, const QString& sourceKey, const QString& tsvPath) {

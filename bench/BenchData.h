@@ -34,6 +34,17 @@ struct DataShape {
 void Generate(const DataShape& shape, const QString& sourcePath, const QString& sourceKey,
               const QString& targetPath, const QString& targetKey);
 
+// The Access-target comparison's files, every row to grow: a target of
+// `rows` rows, keys 1..rows in order, 中学校区 "未設定", as tab-separated
+// rows for MakeJetSource --target (format of WriteSourceRows) and as an
+// SQLCipher file of the same four columns with an index on 棟番号; and an
+// SQLCipher source holding every key once in a seeded shuffled order, each
+// with GrownJunior(key).
+void GenerateGrowing(std::int64_t rows, std::uint64_t seed, const QString& sourcePath, const QString& sourceKey,
+                     const QString& targetRowsPath, const QString& targetPath, const QString& targetKey);
+// The source's 中学校区 for a key: longer than "未設定", different per row.
+QString GrownJunior(std::int64_t key);
+
 // Writes the source's 棟マスタ rows in rowid order as tab-separated UTF-8
 // lines (棟番号, 棟名称, 小学校区, 中学校区) for bench/MakeJetSource.java:
 // "\N" for Null, backslash, tab and line ends escaped, numbers exact.

@@ -22,18 +22,23 @@ namespace {
 
 // Where the generator and the default jar lie, fixed when tou-bench is built.
 const QString kGenerator = QStringLiteral(TOU_BENCH_DIR "/MakeJetSource.java");
+const QString kJackcessRevision = QStringLiteral(TOU_BENCH_DIR "/JackcessRevise.java");
 const QString kDefaultJar = QStringLiteral(TOU_REPO_DIR "/../shared/tools/jackcess/jackcess-4.0.11-SNAPSHOT.jar");
 const QString kCommonsLang = QStringLiteral("/usr/share/java/commons-lang3.jar");
 const QString kCommonsLogging = QStringLiteral("/usr/share/java/commons-logging.jar");
 
-void run(const QString& program, const QStringList& arguments) {
+// Runs `program` to its end; its standard output, or std::runtime_error
+// carrying both outputs when it fails.
+QByteArray run(const QString& program, const QStringList& arguments) {
     QProcess p;
-    p.setProcessChannelMode(QProcess::MergedChannels);
     p.start(program, arguments);
     const bool finished = p.waitForFinished(-1);
+    const QByteArray out = p.readAllStandardOutput();
     if (!finished || p.exitStatus() != QProcess::NormalExit || p.exitCode() != 0)
         throw std::runtime_error(QFileInfo(program).fileName().toStdString() + " failed (exit " +
-                                 std::to_string(p.exitCode()) + "): " + p.readAll().toStdString());
+                                 std::to_string(p.exitCode()) + "): " + out.toStdString() +
+                                 p.readAllStandardError().toStdString());
+    return out;
 }
 
 // The header's bytes from 0x18 on are hidden under RC4 with one key every
@@ -77,7 +82,7 @@ std::optional<JetMaker> JetMaker::find(QString& why) {
         why = QStringLiteral("javac or java not found");
         return std::nullopt;
     }
-    for (const QString& file : {m.jar_, kCommonsLang, kCommonsLogging, kGenerator}) {
+    for (const QString& file : {m.jar_, kCommonsLang, kCommonsLogging, kGenerator, kJackcessRevision}) {
         if (!QFileInfo(file).isFile()) {
             why = file + QStringLiteral(" not found");
             return std::nullopt;
@@ -90,12 +95,45 @@ std::optional<JetMaker> JetMaker::find(QString& why) {
 void JetMaker::compile(const QString& folder) {
     classes_ = folder;
     run(javac_, {QStringLiteral("-encoding"), QStringLiteral("UTF-8"), QStringLiteral("-nowarn"), QStringLiteral("-d"),
-                 classes_, QStringLiteral("-cp"), classPath_, kGenerator});
+                 classes_, QStringLiteral("-cp"), classPath_, kGenerator, kJackcessRevision});
 }
 
-void JetMaker::make(const QString& tsvPath, const QString& mdbPath) const {
-    run(java_, {QStringLiteral("-Dfile.encoding=UTF-8"), QStringLiteral("-cp"), classes_ + QLatin1Char(':') + classPath_,
-                QStringLiteral("MakeJetSource"), tsvPath, mdbPath});
+void JetMaker::make(const QString& tsvPath, const QString& mdbPath, Shape shape) const {
+    QStringList arguments{QStringLiteral("-Dfile.encoding=UTF-8"), QStringLiteral("-cp"),
+                          classes_ + QLatin1Char(':') + classPath_, QStringLiteral("MakeJetSource")};
+    if (shape == Shape::Target)
+        arguments << QStringLiteral("--target");
+    run(java_, arguments << tsvPath << mdbPath);
+}
+
+JetMaker::Revision JetMaker::revise(const QString& tsvPath, const QString& mdbPath) const {
+    const QByteArray out =
+        run(java_, {QStringLiteral("-Dfile.encoding=UTF-8"), QStringLiteral("-cp"),
+                    classes_ + QLatin1Char(':') + classPath_, QStringLiteral("JackcessRevise"), tsvPath, mdbPath});
+    // One line of name=value pairs; every one must be there.
+    Revision r;
+    int seen = 0;
+    for (const QByteArray& pair : out.trimmed().split(' ')) {
+        const qsizetype equals = pair.indexOf('=');
+        const QByteArray name = pair.left(equals), value = pair.mid(equals + 1);
+        bool ok = equals > 0;
+        if (name == "seconds")
+            r.seconds = value.toDouble(&ok);
+        else if (name == "revised")
+            r.revised = value.toLongLong(&ok);
+        else if (name == "notfound")
+            r.notFound = value.toLongLong(&ok);
+        else if (name == "vmhwm_kib")
+            r.peakMiB = static_cast<double>(value.toLongLong(&ok)) / 1024.0;
+        else
+            ok = false;
+        if (!ok)
+            throw std::runtime_error("JackcessRevise printed " + out.toStdString());
+        ++seen;
+    }
+    if (seen != 4)
+        throw std::runtime_error("JackcessRevise printed " + out.toStdString());
+    return r;
 }
 
 void SetJetPassword(const QString& path, const QString& password) {

@@ -1,7 +1,10 @@
-// Writes the benchmark's Access source: a Jet 4 (Access 2000 format) file
+// Writes the benchmark's Access files: a Jet 4 (Access 2000 format) file
 // whose 棟マスタ holds the rows of a tab-separated UTF-8 file, in its order.
 //
-//   java MakeJetSource ROWS.tsv OUT.mdb
+//   java MakeJetSource [--target] ROWS.tsv OUT.mdb
+//
+// A source by default; with --target, a target shaped as the revision finds
+// one: 棟番号 Long (whole keys only), every Text column Text(50).
 //
 // Each line is 棟番号, 棟名称, 小学校区, 中学校区; "\N" is Null, and "\\",
 // "\t", "\n", "\r" stand for themselves. tou-bench compiles and runs this
@@ -31,24 +34,26 @@ public class MakeJetSource {
     static final int BATCH = 1000;
 
     public static void main(String[] args) throws IOException {
-        if (args.length != 2) {
-            System.err.println("usage: java MakeJetSource ROWS.tsv OUT.mdb");
+        boolean target = args.length == 3 && args[0].equals("--target");
+        if (args.length != (target ? 3 : 2)) {
+            System.err.println("usage: java MakeJetSource [--target] ROWS.tsv OUT.mdb");
             System.exit(2);
         }
-        File out = new File(args[1]);
+        String rows = args[args.length - 2];
+        File out = new File(args[args.length - 1]);
         out.delete();
         // Syncing after every batch only slows the writing down.
         try (Database db = new DatabaseBuilder(out).setFileFormat(FileFormat.V2000).setAutoSync(false).create();
-             BufferedReader in = Files.newBufferedReader(Paths.get(args[0]), StandardCharsets.UTF_8)) {
-            // Double, so that Null and fractional keys survive as they are.
-            // Text columns compressed as Access makes them by default (it
-            // changes nothing for Japanese values); an index on the key as
-            // the source edition's table has one.
+             BufferedReader in = Files.newBufferedReader(Paths.get(rows), StandardCharsets.UTF_8)) {
+            // A source's key is Double, so that Null and fractional keys
+            // survive as they are. Text columns compressed as Access makes
+            // them by default (it changes nothing for Japanese values); a
+            // non-unique index on the key as both editions' tables have one.
             Table t = new TableBuilder("棟マスタ")
-                    .addColumn(new ColumnBuilder(KEY, DataType.DOUBLE))
+                    .addColumn(new ColumnBuilder(KEY, target ? DataType.LONG : DataType.DOUBLE))
                     .addColumn(text("棟名称", 50))
                     .addColumn(text("小学校区", 50))
-                    .addColumn(text("中学校区", 255))
+                    .addColumn(text("中学校区", target ? 50 : 255))
                     .addIndex(new IndexBuilder(KEY).addColumns(KEY))
                     .toTable(db);
             List<Object[]> batch = new ArrayList<>(BATCH);
@@ -61,7 +66,8 @@ public class MakeJetSource {
                     throw new IOException("line " + number + ": " + f.length + " fields, 4 expected");
                 }
                 String key = unescape(f[0]);
-                batch.add(new Object[] {key == null ? null : Double.valueOf(key), unescape(f[1]), unescape(f[2]),
+                Object value = key == null ? null : target ? (Object) Integer.valueOf(key) : (Object) Double.valueOf(key);
+                batch.add(new Object[] {value, unescape(f[1]), unescape(f[2]),
                                         unescape(f[3])});
                 if (batch.size() == BATCH) {
                     t.addRows(batch);

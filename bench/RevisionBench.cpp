@@ -2,7 +2,8 @@
 // the completion box answered) against the same revision written by hand as
 // bulk SQL, checks both leave identical tables, and prints a table; then the
 // same run with an Access (Jet 4) source against an SQLCipher source holding
-// the same rows.
+// the same rows. On request (--jet-target), the run into an Access target
+// against an SQLCipher target and against Jackcess revising the Access file.
 #include "revision/BuildingNumber.h"
 #include "revision/Revision.h"
 #include "bench/BenchData.h"
@@ -16,6 +17,7 @@
 #include <QDir>
 #include <QElapsedTimer>
 #include <QFile>
+#include <QFileInfo>
 #include <QTemporaryDir>
 #include <algorithm>
 #include <cstdio>
@@ -281,11 +283,212 @@ void accessComparison(const std::vector<std::int64_t>& sizes, bool index) {
     }
 }
 
+// The revision into an Access (Jet 4) target against the same into an
+// SQLCipher target holding the same rows, and against Jackcess doing it.
+struct JetTargetResult {
+    std::int64_t rows = 0;
+    int runs = 0;
+    double jetSeconds = 0, jetPeak = 0, sqlSeconds = 0, sqlPeak = 0;
+    qint64 jetGrowth = 0;
+    std::optional<bench::JetMaker::Revision> jackcess;
+    qint64 jackcessGrowth = 0;
+};
+
+// Above this many rows Jackcess takes many minutes, and one run each of ours tells enough.
+constexpr std::int64_t kJackcessCap = 200000;
+
+qint64 sizeOf(const QString& path) {
+    const QFileInfo info(path);
+    if (!info.isFile())
+        throw std::runtime_error(path.toStdString() + " is gone");
+    return info.size();
+}
+
+// Revise as the window runs it, on `target`; seconds taken, the peak in `peak`.
+double reviseInto(const QString& source, const QString& target, std::int64_t rows, double& peak) {
+    revision::Progress progress;
+    resetPeak();
+    QElapsedTimer clock;
+    clock.start();
+    const revision::Outcome outcome = revision::Revise(source, target, progress);
+    const double seconds = static_cast<double>(clock.nsecsElapsed()) / 1e9;
+    peak = peakMiB();
+    if (outcome.read != rows || outcome.revised != rows || outcome.notFound != 0)
+        throw std::runtime_error("the run into " + target.toStdString() + " read " + std::to_string(outcome.read) +
+                                 ", revised " + std::to_string(outcome.revised) + " and missed " +
+                                 std::to_string(outcome.notFound) + " of " + std::to_string(rows) + " rows");
+    return seconds;
+}
+
+// 棟番号 and 中学校区 of every row as the engine reads them, in its order.
+using RowList = std::vector<std::pair<QString, QString>>;
+
+RowList readRows(const QString& path, const QString& password) {
+    dao::DatabasePtr db = dao::DBEngine::create()->Workspaces()->Item(0)->OpenDatabase(
+        path, vb::vbFalse, vb::vbFalse, QStringLiteral(";pwd=") + password);
+    dao::RecordsetPtr rs = db->OpenRecordset(QStringLiteral("SELECT 棟番号,中学校区 FROM 棟マスタ"));
+    RowList rows;
+    const auto text = [](const vb::Variant& v) { return v.isNull() ? QStringLiteral("(Null)") : v.toText(); };
+    for (; !vb::isTrue(rs->Eof()); rs->MoveNext())
+        rows.emplace_back(text(rs->Collect(QStringLiteral("棟番号"))), text(rs->Collect(QStringLiteral("中学校区"))));
+    rs->Close();
+    db->Close();
+    return rows;
+}
+
+// The first row where the two lists differ, empty when they are equal.
+std::string firstRowDifference(const RowList& a, const RowList& b) {
+    const auto shown = [](const RowList& list, std::size_t i) {
+        return i < list.size() ? (list[i].first + QLatin1Char('|') + list[i].second).toStdString() : std::string("(none)");
+    };
+    for (std::size_t i = 0; i < std::max(a.size(), b.size()); ++i)
+        if (i >= a.size() || i >= b.size() || a[i] != b[i])
+            return "row " + std::to_string(i + 1) + ": " + shown(a, i) + " <> " + shown(b, i);
+    return {};
+}
+
+// What every run must leave: keys 1..rows in order, each with its grown value.
+RowList grownRows(std::int64_t rows) {
+    RowList expected;
+    expected.reserve(static_cast<std::size_t>(rows));
+    for (std::int64_t key = 1; key <= rows; ++key)
+        expected.emplace_back(QString::number(key), bench::GrownJunior(key));
+    return expected;
+}
+
+JetTargetResult measureJetTarget(const bench::JetMaker& maker, std::int64_t rows, bool jackcess) {
+    QTemporaryDir dir;
+    if (!dir.isValid())
+        throw std::runtime_error("no temporary folder");
+    const QString source = dir.filePath(QStringLiteral("Q4ProDB.mdb"));
+    const QString sourceRows = dir.filePath(QStringLiteral("source.tsv"));
+    const QString targetRows = dir.filePath(QStringLiteral("target.tsv"));
+    const QString jetPristine = dir.filePath(QStringLiteral("jet-pristine.mdb"));
+    const QString sqlPristine = dir.filePath(QStringLiteral("sqlcipher-pristine.mdb"));
+    const QString jetTarget = dir.filePath(QStringLiteral("jet.mdb"));
+    const QString sqlTarget = dir.filePath(QStringLiteral("sqlcipher.mdb"));
+    const QString jackcessTarget = dir.filePath(QStringLiteral("jackcess.mdb"));
+
+    bench::GenerateGrowing(rows, 20261208, source, kSourceKey, targetRows, sqlPristine, kTargetKey);
+    maker.make(targetRows, jetPristine, bench::JetMaker::Shape::Target);
+    QFile::remove(targetRows);
+    bench::SetJetPassword(jetPristine, kTargetKey);
+    try {
+        dao::DBEngine::create()->Workspaces()->Item(0)->OpenDatabase(jetPristine, vb::vbFalse, vb::vbFalse,
+                                                                      QStringLiteral(";pwd=not-the-key"));
+        throw std::runtime_error("the Access target opens with a wrong password");
+    } catch (const vb::RuntimeError& e) {
+        if (e.number() != 3031)
+            throw;
+    }
+    const qint64 jetBefore = sizeOf(jetPristine);
+
+    JetTargetResult r;
+    r.rows = rows;
+    r.runs = rows <= kJackcessCap ? 3 : 1;
+    // The kinds take turns to go first, so that neither always meets a
+    // warmer cache or a quieter machine; best times, highest peaks.
+    for (int round = 0; round < r.runs; ++round) {
+        for (int turn = 0; turn < 2; ++turn) {
+            const bool jet = (round + turn) % 2 == 1;
+            const QString& target = jet ? jetTarget : sqlTarget;
+            copyFresh(jet ? jetPristine : sqlPristine, target);
+            double peak = 0;
+            const double seconds = reviseInto(source, target, rows, peak);
+            double& best = jet ? r.jetSeconds : r.sqlSeconds;
+            best = round == 0 ? seconds : std::min(best, seconds);
+            double& highest = jet ? r.jetPeak : r.sqlPeak;
+            highest = std::max(highest, peak);
+            if (jet) {
+                // Each Access run read back through the engine, row by row
+                // (after the timing): the same as the SQLCipher run before
+                // it, which the first round always has, and as the source says.
+                const RowList jetRows = readRows(jetTarget, kTargetKey);
+                std::string difference = firstRowDifference(jetRows, readRows(sqlTarget, kTargetKey));
+                if (!difference.empty())
+                    throw std::runtime_error("the Access and SQLCipher targets differ (rows=" + std::to_string(rows) +
+                                             "), first difference at " + difference);
+                difference = firstRowDifference(jetRows, grownRows(rows));
+                if (!difference.empty())
+                    throw std::runtime_error("the targets were not revised as the source says (rows=" +
+                                             std::to_string(rows) + "), first difference at " + difference);
+            }
+        }
+    }
+    r.jetGrowth = sizeOf(jetTarget) - jetBefore;
+
+    if (jackcess) {
+        copyFresh(jetPristine, jackcessTarget);
+        bench::WriteSourceRows(source, kSourceKey, sourceRows);
+        r.jackcess = maker.revise(sourceRows, jackcessTarget);
+        r.jackcessGrowth = sizeOf(jackcessTarget) - jetBefore;
+        if (r.jackcess->revised != rows || r.jackcess->notFound != 0)
+            throw std::runtime_error("Jackcess revised " + std::to_string(r.jackcess->revised) + " of " +
+                                     std::to_string(rows) + " rows");
+        // Its file read back through the engine too: what Access's own
+        // kind of writer leaves must read as the same table.
+        const std::string difference = firstRowDifference(readRows(jackcessTarget, kTargetKey), grownRows(rows));
+        if (!difference.empty())
+            throw std::runtime_error("the file Jackcess revised reads back differently (rows=" + std::to_string(rows) +
+                                     "), first difference at " + difference);
+    }
+    return r;
+}
+
+// Prints the comparison for `sizes`, or says why it was skipped.
+void jetTargetComparison(const std::vector<std::int64_t>& sizes, bool jackcessAll) {
+    QString why;
+    std::optional<bench::JetMaker> maker = bench::JetMaker::find(why);
+    if (!maker) {
+        std::printf("skipped the Access target comparison and its Jackcess column (the Access target is made "
+                    "with Jackcess): %s\n",
+                    qPrintable(why));
+        std::fflush(stdout);
+        return;
+    }
+    QTemporaryDir classes;
+    if (!classes.isValid())
+        throw std::runtime_error("no temporary folder");
+    maker->compile(classes.path());
+
+    std::printf("\nAccess (Jet 4) target against an SQLCipher target with the same rows, and against Jackcess\n"
+                "(every row revised once, each one growing; best of three up to %lld rows, one run above;\n"
+                " Jackcess once, %s; its time is the row loop and flush inside the JVM)\n",
+                static_cast<long long>(kJackcessCap),
+                jackcessAll ? "at every size" : "skipped above that size unless --jackcess-all");
+    std::printf("%9s %5s %9s %11s %9s %10s %8s %9s %12s %14s %19s\n", "rows", "runs", "Jet s", "SQLCipher s",
+                "Jet/SQLC", "Jackcess s", "Jet MiB", "SQLC MiB", "Jackcess MiB", "Jet growth KiB",
+                "Jackcess growth KiB");
+    std::fflush(stdout);
+    for (const std::int64_t rows : sizes) {
+        const JetTargetResult r = measureJetTarget(*maker, rows, jackcessAll || rows <= kJackcessCap);
+        const auto orDash = [](bool have, double value, int width, int decimals) {
+            char text[32];
+            if (have)
+                std::snprintf(text, sizeof text, "%*.*f", width, decimals, value);
+            else
+                std::snprintf(text, sizeof text, "%*s", width, "-");
+            return std::string(text);
+        };
+        const bool j = r.jackcess.has_value();
+        std::printf("%9lld %5d %9.3f %11.3f %9.2f %s %8.1f %9.1f %s %14.1f %s\n", static_cast<long long>(r.rows), r.runs,
+                    r.jetSeconds, r.sqlSeconds, r.jetSeconds / r.sqlSeconds,
+                    orDash(j, j ? r.jackcess->seconds : 0, 10, 3).c_str(), r.jetPeak, r.sqlPeak,
+                    orDash(j, j ? r.jackcess->peakMiB : 0, 12, 1).c_str(), static_cast<double>(r.jetGrowth) / 1024.0,
+                    orDash(j, static_cast<double>(r.jackcessGrowth) / 1024.0, 19, 1).c_str());
+        std::fflush(stdout);
+    }
+}
+
 int usage() {
     std::fprintf(stderr, "usage: tou-bench [--rows N]... [--index | --no-index | --both] [--access | --no-access]\n"
+                         "       tou-bench --jet-target [--jackcess-all] [--rows N]...\n"
                          "  sizes default to 0, 1000, 10000 and 100000 rows; index modes to --both\n"
                          "  --access: only the Access comparison (sizes default to 10000 and 100000 rows,\n"
-                         "  the index as the first mode); --no-access: only the first table\n");
+                         "  the index as the first mode); --no-access: only the first table\n"
+                         "  --jet-target: only the Access target comparison (sizes default to 100000 and\n"
+                         "  1000000 rows; it takes minutes, so no other run includes it); Jackcess runs\n"
+                         "  up to 200000 rows unless --jackcess-all\n");
     return 2;
 }
 
@@ -296,7 +499,7 @@ int main(int argc, char** argv) {
     QCoreApplication app(argc, argv);
     std::vector<std::int64_t> sizes;
     std::vector<bool> indexModes{true, false};
-    bool bulkTable = true, access = true;
+    bool bulkTable = true, access = true, jetTarget = false, jackcessAll = false;
     for (int i = 1; i < argc; ++i) {
         const std::string arg = argv[i];
         if (arg == "--rows" && i + 1 < argc) {
@@ -313,12 +516,30 @@ int main(int argc, char** argv) {
         } else if (arg == "--access") {
             bulkTable = false;
             access = true;
+        } else if (arg == "--jet-target") {
+            jetTarget = true;
+        } else if (arg == "--jackcess-all") {
+            jackcessAll = true;
         } else if (arg == "--no-access") {
             bulkTable = true;
             access = false;
         } else {
             return usage();
         }
+    }
+    if (jackcessAll && !jetTarget)
+        return usage();
+    if (jetTarget) {
+        try {
+            jetTargetComparison(sizes.empty() ? std::vector<std::int64_t>{100000, 1000000} : sizes, jackcessAll);
+        } catch (const vb::RuntimeError& e) {
+            std::fprintf(stderr, "tou-bench: run-time error %d: %s\n", e.number(), e.what());
+            return 1;
+        } catch (const std::exception& e) {
+            std::fprintf(stderr, "tou-bench: %s\n", e.what());
+            return 1;
+        }
+        return 0;
     }
     const std::vector<std::int64_t> accessSizes = sizes.empty() ? std::vector<std::int64_t>{10000, 100000} : sizes;
     if (sizes.empty())

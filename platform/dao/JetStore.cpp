@@ -31,10 +31,11 @@ void JetStore::call(FunctionRef f) {
 }
 
 std::unique_ptr<Cursor> JetStore::openRecordset(const QString& sql) {
+    if (target_)
+        return target_->openRecordset(sql);
     const std::optional<detail::SimpleSelect> select = detail::parseSimpleSelect(sql);
     if (select && select->where) {
-        if (!target_)
-            target_ = JetTargetStore::open(probed_, connect_, interrupt_);
+        target_ = JetTargetStore::open(probed_, connect_, interrupt_);
         return target_->openRecordset(sql);
     }
     if (!select)

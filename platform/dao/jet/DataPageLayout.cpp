@@ -83,6 +83,63 @@ void repack(Page& page, const std::vector<Slot>& rows) {
     put16(page, kFreeAt, static_cast<std::uint16_t>(end - tableEnd));
 }
 
+namespace {
+
+// The rows of `spans` from `first` on moved by `shift` (towards the page's
+// end when positive), `count` slots in the table, the free space between the
+// table and the lowest row zeroed, as repack() leaves a page.
+void relayout(Page& page, const std::vector<SlotSpan>& spans, std::size_t first, std::ptrdiff_t shift,
+              std::size_t count, std::size_t lowest) {
+    for (std::size_t j = first; j < spans.size(); ++j)
+        put16(page, kOffsetsAt + 2 * j,
+              static_cast<std::uint16_t>(static_cast<std::size_t>(static_cast<std::ptrdiff_t>(spans[j].start) + shift) |
+                                         spans[j].flags));
+    const std::size_t tableEnd = kOffsetsAt + 2 * count;
+    std::fill(page.begin() + static_cast<std::ptrdiff_t>(tableEnd), page.begin() + static_cast<std::ptrdiff_t>(lowest),
+              std::uint8_t{0});
+    put16(page, kCountAt, static_cast<std::uint16_t>(count));
+    put16(page, kFreeAt, static_cast<std::uint16_t>(lowest - tableEnd));
+}
+
+std::size_t rowBytes(const std::vector<SlotSpan>& spans) {
+    return spans.empty() ? 0 : kPageSize - spans.back().start;
+}
+
+} // namespace
+
+void replaceSlot(Page& page, std::size_t index, std::span<const std::uint8_t> bytes, std::uint16_t flags) {
+    const std::vector<SlotSpan> spans = slotSpans(page);
+    if (index >= spans.size())
+        damaged("a row number past the page's rows");
+    const SlotSpan old = spans[index];
+    const std::size_t oldLength = old.end - old.start;
+    if (kOffsetsAt + 2 * spans.size() + rowBytes(spans) - oldLength + bytes.size() > kPageSize)
+        damaged("rows that do not fit their page");
+    const std::size_t lowest = spans.back().start;
+    const std::ptrdiff_t shift = static_cast<std::ptrdiff_t>(oldLength) - static_cast<std::ptrdiff_t>(bytes.size());
+    // The rows after this one, packed below it, move as one block.
+    const std::size_t below = old.start - lowest;
+    const std::size_t newStart = old.end - bytes.size();
+    std::memmove(page.data() + newStart - below, page.data() + lowest, below);
+    std::copy(bytes.begin(), bytes.end(), page.begin() + static_cast<std::ptrdiff_t>(newStart));
+    std::vector<SlotSpan> moved = spans;
+    moved[index] = {newStart - static_cast<std::size_t>(shift), old.end, flags}; // placed by the shift below
+    relayout(page, moved, index, shift, spans.size(), newStart - below);
+}
+
+std::size_t appendSlot(Page& page, std::span<const std::uint8_t> bytes, std::uint16_t flags) {
+    std::vector<SlotSpan> spans = slotSpans(page);
+    if (spans.size() + 1 > kMostRowsPerPage ||
+        kOffsetsAt + 2 * (spans.size() + 1) + rowBytes(spans) + bytes.size() > kPageSize)
+        damaged("rows that do not fit their page");
+    const std::size_t lowest = spans.empty() ? kPageSize : spans.back().start;
+    const std::size_t start = lowest - bytes.size();
+    std::copy(bytes.begin(), bytes.end(), page.begin() + static_cast<std::ptrdiff_t>(start));
+    spans.push_back({start, lowest, flags});
+    relayout(page, spans, spans.size() - 1, 0, spans.size(), start);
+    return spans.size() - 1;
+}
+
 Page emptyDataPage(std::uint32_t owner) {
     Page page(kPageSize, 0);
     page[0] = kDataPageType;

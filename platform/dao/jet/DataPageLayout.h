@@ -11,6 +11,7 @@
 #include "platform/dao/jet/PageFile.h"
 
 #include <cstdint>
+#include <span>
 #include <vector>
 
 namespace dao::jet::detail {
@@ -39,6 +40,13 @@ std::uint32_t ownerOf(const Page& page);
 // space recomputed and zeroed. Damaged when they do not fit.
 void repack(Page& page, const std::vector<Slot>& slots);
 
+// What repack() gives for the page's own slots with slot `index` holding
+// `bytes` and `flags` instead, without taking the page apart: the rows after
+// it move by the difference. Damaged when they do not fit.
+void replaceSlot(Page& page, std::size_t index, std::span<const std::uint8_t> bytes, std::uint16_t flags);
+// What repack() gives for the page's own slots and one more at the end;
+// returns the new slot's index. Damaged when it does not fit.
+std::size_t appendSlot(Page& page, std::span<const std::uint8_t> bytes, std::uint16_t flags);
 // An empty data page of the table whose definition is on `owner`.
 Page emptyDataPage(std::uint32_t owner);
 

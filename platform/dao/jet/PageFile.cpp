@@ -13,8 +13,10 @@ namespace dao::jet::detail {
 
 namespace {
 
-// Held pages beyond this are written out: memory stays small on any run.
+// Held pages beyond this are written out, and clean pages beyond this are
+// let go: memory stays small on any run (4 MiB held, 32 MiB clean).
 constexpr std::size_t kMostHeld = 1024;
+constexpr std::size_t kMostClean = 8192;
 
 // Repeats `step` (one pread or pwrite of what is left, from byte `done` on)
 // until `size` bytes are through, again where a signal cut it short;
@@ -52,6 +54,8 @@ Page PageFile::read(std::uint32_t number) const {
         damaged("a page number outside the file");
     if (const auto held = held_.find(number); held != held_.end())
         return held->second;
+    if (const auto clean = clean_.find(number); clean != clean_.end())
+        return clean->second;
     Page page(pageSize_);
     whole(
         page.size(),
@@ -64,6 +68,9 @@ Page PageFile::read(std::uint32_t number) const {
         },
         [&] { throw errors::diskError(path_); });
     code(number, page);
+    if (clean_.size() >= kMostClean)
+        clean_.clear();
+    clean_.emplace(number, page);
     return page;
 }
 
@@ -72,6 +79,7 @@ void PageFile::write(std::uint32_t number, Page page) {
         damaged("a page written outside the file");
     if (number == count_)
         ++count_;
+    clean_.erase(number);
     held_[number] = std::move(page);
     changed_ = true;
 }
@@ -82,17 +90,21 @@ bool PageFile::full() const noexcept {
 
 void PageFile::flush() {
     for (auto& [number, page] : held_) {
-        Page coded = page;
+        // Encoded pages are written from a copy; plain ones as they are.
+        Page coded = pageKey_ != 0 ? page : Page();
         code(number, coded);
+        const Page& out = pageKey_ != 0 ? coded : page;
         const off_t at = static_cast<off_t>(std::uint64_t{number} * pageSize_); // a binding no lambda may capture
         whole(
-            coded.size(),
+            out.size(),
             [&](std::size_t done) {
-                return ::pwrite(fd_.get(), coded.data() + done, coded.size() - done,
-                                at + static_cast<off_t>(done));
+                return ::pwrite(fd_.get(), out.data() + done, out.size() - done, at + static_cast<off_t>(done));
             },
             [&] { throw errno == ENOSPC || errno == EDQUOT ? errors::diskFull(path_) : errors::diskError(path_); });
     }
+    if (clean_.size() + held_.size() > kMostClean)
+        clean_.clear();
+    clean_.merge(held_);
     held_.clear();
 }
 

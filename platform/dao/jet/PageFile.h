@@ -48,6 +48,9 @@ private:
     std::uint32_t pageKey_;
     std::uint32_t count_;
     std::unordered_map<std::uint32_t, Page> held_;
+    // Pages already written or read, kept (decoded) for the next read: the
+    // revision's random keys revisit pages long after they were written.
+    mutable std::unordered_map<std::uint32_t, Page> clean_;
     bool changed_ = false;
 };
 

@@ -148,6 +148,10 @@ std::uint32_t RowWriter::roomFor(UsageMaps& maps, std::size_t bytes, std::uint32
                                  std::uint32_t avoidB) {
     if (!roomPages_)
         roomPages_ = maps.pages(table_.freeMap);
+    if (bytes < smallestAsked_) {
+        smallestAsked_ = bytes;
+        morePageRoom();
+    }
     const auto fits = [&](std::uint32_t number) {
         if (number == avoidA || number == avoidB || number == 0 || number >= file_.count())
             return false;
@@ -163,9 +167,17 @@ std::uint32_t RowWriter::roomFor(UsageMaps& maps, std::size_t bytes, std::uint32
     };
     if (lastRoom_ != 0 && fits(lastRoom_))
         return lastRoom_;
-    for (const std::uint32_t number : *roomPages_)
+    for (std::size_t i = scanFrom_; i < roomPages_->size(); ++i) {
+        const std::uint32_t number = (*roomPages_)[i];
         if (fits(number))
             return lastRoom_ = number;
+        // A page known to lack room even for the smallest row asked for so
+        // far is passed by from now on, until some page gains room: the
+        // search stays the same, without walking every full page again.
+        const auto known = knownFree_.find(number);
+        if (i == scanFrom_ && known != knownFree_.end() && known->second < smallestAsked_ + 2)
+            ++scanFrom_;
+    }
     const std::uint32_t made = maps.allocate(emptyDataPage(table_.table.page));
     maps.add(table_.ownedMap, made);
     maps.add(table_.freeMap, made);
@@ -196,44 +208,44 @@ void RowWriter::write(RowLocation location, const Column& column, const std::opt
         }
     }
     Page& dataPage = batch.page(data.page);
-    std::vector<Slot> dataSlots = pageSlots(dataPage);
-    if (data.slot >= dataSlots.size() || (dataSlots[data.slot].flags & kRowOverflow) != 0)
-        damaged("an overflow pointer to no row");
-    const std::vector<std::uint8_t> row = rowWithValue(dataSlots[data.slot].bytes, table_, column, value);
+    SlotSpan here{};
+    {
+        const std::vector<SlotSpan> spans = slotSpans(dataPage);
+        if (data.slot >= spans.size() || (spans[data.slot].flags & kRowOverflow) != 0)
+            damaged("an overflow pointer to no row");
+        here = spans[data.slot];
+    }
+    const std::vector<std::uint8_t> row =
+        rowWithValue(std::vector<std::uint8_t>(dataPage.begin() + static_cast<std::ptrdiff_t>(here.start),
+                                               dataPage.begin() + static_cast<std::ptrdiff_t>(here.end)),
+                     table_, column, value);
     if (row.size() > kMostRowBytes)
         throw errors::recordTooLarge(key(), static_cast<int>(kMostRowBytes));
-    const std::size_t place = dataSlots[data.slot].bytes.size();
+    const std::size_t place = here.end - here.start;
     const std::uint16_t free = freeSpace(dataPage);
 
+    // Each case changes only the slots it names: every other row keeps its bytes and flags.
     if (row.size() <= place) {
-        dataSlots[data.slot].bytes = padded(row, place);
-        repack(dataPage, dataSlots);
+        replaceSlot(dataPage, data.slot, padded(row, place), here.flags);
     } else if (row.size() - place <= free) {
-        dataSlots[data.slot].bytes = row;
-        repack(dataPage, dataSlots);
+        replaceSlot(dataPage, data.slot, row, here.flags);
     } else {
         const std::uint32_t target = roomFor(maps, row.size(), head.page, data.page);
         Page& targetPage = batch.page(target);
-        std::vector<Slot> targetSlots = pageSlots(targetPage);
-        const Where moved{target, static_cast<std::uint16_t>(targetSlots.size())};
-        targetSlots.push_back({kRowDeleted, row});
-        repack(targetPage, targetSlots);
+        const std::size_t slot = appendSlot(targetPage, row, kRowDeleted);
+        const Where moved{target, static_cast<std::uint16_t>(slot)};
         Page& headPage = batch.page(head.page);
-        std::vector<Slot> headSlots = pageSlots(headPage);
-        headSlots[head.slot].bytes = pointerBytes(headSlots[head.slot].bytes.size(), moved);
-        headSlots[head.slot].flags = static_cast<std::uint16_t>(headSlots[head.slot].flags | kRowOverflow);
-        repack(headPage, headSlots);
+        const SlotSpan headSpan = slotSpans(headPage)[head.slot];
+        replaceSlot(headPage, head.slot, pointerBytes(headSpan.end - headSpan.start, moved),
+                    static_cast<std::uint16_t>(headSpan.flags | kRowOverflow));
         if (data.page != head.page) {
             // The old place: a deleted slot with no bytes, so no reader meets the row twice.
-            Page& oldPage = batch.page(data.page);
-            std::vector<Slot> oldSlots = pageSlots(oldPage);
-            oldSlots[data.slot] = {static_cast<std::uint16_t>(kRowDeleted | kRowOverflow), {}};
-            repack(oldPage, oldSlots);
-            knownFree_[data.page] = freeSpace(oldPage);
+            replaceSlot(batch.page(data.page), data.slot, {}, static_cast<std::uint16_t>(kRowDeleted | kRowOverflow));
+            morePageRoom(); // that page has more room than it had
         }
         knownFree_[target] = freeSpace(targetPage);
     }
-    knownFree_.erase(data.page);
+    knownFree_[data.page] = freeSpace(batch.page(data.page));
     batch.apply();
 }
 

@@ -16,6 +16,7 @@
 #include "platform/dao/jet/PageFile.h"
 #include "platform/dao/jet/TargetDefinition.h"
 
+#include <cstddef>
 #include <cstdint>
 #include <functional>
 #include <optional>
@@ -47,6 +48,11 @@ private:
     std::optional<std::vector<std::uint32_t>> roomPages_; // the free-space map, read once
     std::unordered_map<std::uint32_t, std::uint16_t> knownFree_;
     std::uint32_t lastRoom_ = 0;
+    // The search for room starts at roomPages_[scanFrom_]: every page before
+    // it is known to lack room for smallestAsked_ bytes.
+    std::size_t scanFrom_ = 0;
+    std::size_t smallestAsked_ = SIZE_MAX;
+    void morePageRoom() { scanFrom_ = 0; }
 };
 
 // `row` with `column`'s value replaced (a row older than the column made as

@@ -14,8 +14,8 @@ namespace dao::jet::detail {
 namespace {
 
 // Held pages beyond this are written out, and clean pages beyond this are
-// let go: memory stays small on any run (4 MiB held, 32 MiB clean).
-constexpr std::size_t kMostHeld = 1024;
+// let go: memory stays small on any run (32 MiB held, 32 MiB clean).
+constexpr std::size_t kMostHeld = 8192;
 constexpr std::size_t kMostClean = 8192;
 
 // Repeats `step` (one pread or pwrite of what is left, from byte `done` on)

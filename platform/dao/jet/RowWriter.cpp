@@ -12,6 +12,11 @@
 namespace dao::jet::detail {
 
 namespace {
+// Pages with room looked at for one row, at most.
+constexpr std::size_t kMostCandidates = 64;
+} // namespace
+
+namespace {
 
 constexpr int kMostHops = 8;
 
@@ -167,7 +172,10 @@ std::uint32_t RowWriter::roomFor(UsageMaps& maps, std::size_t bytes, std::uint32
     };
     if (lastRoom_ != 0 && fits(lastRoom_))
         return lastRoom_;
-    for (std::size_t i = scanFrom_; i < roomPages_->size(); ++i) {
+    // First fit among the next few candidates; past those a new page is
+    // cheaper than walking every nearly full page again for each row.
+    const std::size_t stop = std::min(roomPages_->size(), scanFrom_ + kMostCandidates);
+    for (std::size_t i = scanFrom_; i < stop; ++i) {
         const std::uint32_t number = (*roomPages_)[i];
         if (fits(number))
             return lastRoom_ = number;

@@ -190,6 +190,20 @@ void copyFresh(const QString& from, const QString& to) {
         throw std::runtime_error("cannot copy " + from.toStdString());
 }
 
+// Writes the password into an Access file's header. A password that did not
+// land would let any password in: make sure a wrong one is refused.
+void setJetPassword(const QString& path, const QString& password) {
+    bench::SetJetPassword(path, password);
+    try {
+        dao::DBEngine::create()->Workspaces()->Item(0)->OpenDatabase(path, vb::vbFalse, vb::vbFalse,
+                                                                      QStringLiteral(";pwd=not-the-key"));
+        throw std::runtime_error("the Access file " + path.toStdString() + " opens with a wrong password");
+    } catch (const vb::RuntimeError& e) {
+        if (e.number() != 3031)
+            throw;
+    }
+}
+
 AccessResult measureAccess(bench::JetMaker& maker, std::int64_t rows, bool index) {
     QTemporaryDir dir;
     if (!dir.isValid())
@@ -208,16 +222,7 @@ AccessResult measureAccess(bench::JetMaker& maker, std::int64_t rows, bool index
     bench::Generate({rows, index, 20261207}, sqlSource, kSourceKey, pristine, kTargetKey);
     bench::WriteSourceRows(sqlSource, kSourceKey, rowsFile);
     maker.make(rowsFile, jetSource);
-    bench::SetJetPassword(jetSource, kSourceKey);
-    // A password that did not land would let any password in: make sure it is refused.
-    try {
-        dao::DBEngine::create()->Workspaces()->Item(0)->OpenDatabase(jetSource, vb::vbFalse, vb::vbFalse,
-                                                                      QStringLiteral(";pwd=not-the-key"));
-        throw std::runtime_error("the Access source opens with a wrong password");
-    } catch (const vb::RuntimeError& e) {
-        if (e.number() != 3031)
-            throw;
-    }
+    setJetPassword(jetSource, kSourceKey);
 
     AccessResult r{rows, 0, 0, 0, 0};
     bool haveExpected = false;
@@ -372,15 +377,7 @@ JetTargetResult measureJetTarget(const bench::JetMaker& maker, std::int64_t rows
     bench::GenerateGrowing(rows, 20261208, source, kSourceKey, targetRows, sqlPristine, kTargetKey);
     maker.make(targetRows, jetPristine, bench::JetMaker::Shape::Target);
     QFile::remove(targetRows);
-    bench::SetJetPassword(jetPristine, kTargetKey);
-    try {
-        dao::DBEngine::create()->Workspaces()->Item(0)->OpenDatabase(jetPristine, vb::vbFalse, vb::vbFalse,
-                                                                      QStringLiteral(";pwd=not-the-key"));
-        throw std::runtime_error("the Access target opens with a wrong password");
-    } catch (const vb::RuntimeError& e) {
-        if (e.number() != 3031)
-            throw;
-    }
+    setJetPassword(jetPristine, kTargetKey);
     const qint64 jetBefore = sizeOf(jetPristine);
 
     JetTargetResult r;

@@ -477,6 +477,15 @@ void jetTargetComparison(const std::vector<std::int64_t>& sizes, bool jackcessAl
     }
 }
 
+// Says why the benchmark stopped; the exit status.
+int failed(const std::exception& e) {
+    if (const auto* error = dynamic_cast<const vb::RuntimeError*>(&e))
+        std::fprintf(stderr, "tou-bench: run-time error %d: %s\n", error->number(), e.what());
+    else
+        std::fprintf(stderr, "tou-bench: %s\n", e.what());
+    return 1;
+}
+
 int usage() {
     std::fprintf(stderr, "usage: tou-bench [--rows N]... [--index | --no-index | --both] [--access | --no-access]\n"
                          "       tou-bench --jet-target [--jackcess-all] [--rows N]...\n"
@@ -529,12 +538,8 @@ int main(int argc, char** argv) {
     if (jetTarget) {
         try {
             jetTargetComparison(sizes.empty() ? std::vector<std::int64_t>{100000, 1000000} : sizes, jackcessAll);
-        } catch (const vb::RuntimeError& e) {
-            std::fprintf(stderr, "tou-bench: run-time error %d: %s\n", e.number(), e.what());
-            return 1;
         } catch (const std::exception& e) {
-            std::fprintf(stderr, "tou-bench: %s\n", e.what());
-            return 1;
+            return failed(e);
         }
         return 0;
     }
@@ -568,12 +573,8 @@ int main(int argc, char** argv) {
         }
         if (access)
             accessComparison(accessSizes, indexModes.front());
-    } catch (const vb::RuntimeError& e) {
-        std::fprintf(stderr, "tou-bench: run-time error %d: %s\n", e.number(), e.what());
-        return 1;
     } catch (const std::exception& e) {
-        std::fprintf(stderr, "tou-bench: %s\n", e.what());
-        return 1;
+        return failed(e);
     }
     return 0;
 }

@@ -1,13 +1,14 @@
 // tou-rel-child: the helper process of the fault tests.
 //
 //   tou-rel-child run <program folder> <source path> [--pause PLAN] [--torn] [--count]
-//                     [--jet-pause EVENT:N[+]] [--jet-count]
+//                     [--jet-pause EVENT:N[+]] [--jet-count] [--peak]
 //       Runs the revision on the program folder's target and the source
 //       path given, as Execute does. Prints "started", then "done" at the
 //       end or "error <number> <description>" at an error; exits 0 or 1.
 //       With a plan it stops at that moment (see VfsShim.h); --jet-pause
 //       stops before (with "+": just after) the n-th write step of an
-//       Access target (see JetShim.h).
+//       Access target (see JetShim.h). --peak prints "peak-kib N", the
+//       process's peak resident memory, last.
 //   tou-rel-child hold <file> <key> <statements> <milliseconds>
 //       Opens the file with the database library directly, runs the
 //       statements (say "BEGIN EXCLUSIVE"), prints "held", keeps the lock for
@@ -20,6 +21,7 @@
 #include <sqlcipher/sqlite3.h>
 
 #include <QCoreApplication>
+#include <QFile>
 
 #include <unistd.h>
 
@@ -35,6 +37,17 @@ void say(const QString& line) {
     [[maybe_unused]] const ssize_t n = ::write(STDOUT_FILENO, out.constData(), static_cast<std::size_t>(out.size()));
 }
 
+// VmHWM of /proc/self/status: what the kernel saw this process hold at most.
+long long peakKib() {
+    QFile status(QStringLiteral("/proc/self/status"));
+    if (!status.open(QIODevice::ReadOnly))
+        return -1;
+    for (const QByteArray& line : status.readAll().split('\n'))
+        if (line.startsWith("VmHWM:"))
+            return line.mid(6).trimmed().split(' ').value(0).toLongLong();
+    return -1;
+}
+
 int usage() {
     say(QStringLiteral("usage: tou-rel-child run <program folder> <source> [--pause PLAN] [--torn] [--count] | "
                        "hold <file> <key> <statements> <ms>"));
@@ -47,7 +60,7 @@ int run(int argc, char** argv) {
     const QString programDir = QString::fromLocal8Bit(argv[2]);
     const QString source = QString::fromLocal8Bit(argv[3]);
     reliability::ShimOptions shim;
-    bool useShim = false, count = false, jetCount = false;
+    bool useShim = false, count = false, jetCount = false, peak = false;
     for (int i = 4; i < argc; ++i) {
         const std::string arg = argv[i];
         if (arg == "--pause" && i + 1 < argc) {
@@ -64,6 +77,8 @@ int run(int argc, char** argv) {
                 return usage();
             const bool after = plan.back() == '+';
             jetShimInstall(plan.substr(0, colon).c_str(), std::stoi(plan.substr(colon + 1)), after ? 1 : 0);
+        } else if (arg == "--peak") {
+            peak = true;
         } else if (arg == "--jet-count") {
             jetCount = true;
             jetShimInstall(nullptr, 0, 0);
@@ -91,6 +106,8 @@ int run(int argc, char** argv) {
             say(QString::fromStdString(line));
     if (jetCount)
         jetShimPrintCounts();
+    if (peak)
+        say(QStringLiteral("peak-kib %1").arg(peakKib()));
     return status;
 }
 

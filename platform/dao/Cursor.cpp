@@ -58,6 +58,12 @@ void Cursor::movePrevious() {
     moveTo(position_ - 1);
 }
 
+void Cursor::seek(std::ptrdiff_t position) {
+    if (position < 0 || position >= rowCount())
+        throw errors::noCurrentRecord();
+    moveTo(position);
+}
+
 int Cursor::fieldIndex(const QString& name) const {
     const std::vector<QString>& fields = fieldNames();
     // The names are mostly written as the schema spells them.

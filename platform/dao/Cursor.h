@@ -27,6 +27,10 @@ public:
     void moveLast();
     void moveNext();
     void movePrevious();
+    // Straight to a row by its place (0 first); raises 3021 outside the rows.
+    void seek(std::ptrdiff_t position);
+    // Every row of the recordset, known or not yet reached (RecordCount is capped).
+    std::ptrdiff_t rows() const { return rowCount(); }
 
     int fieldCount() const { return static_cast<int>(fieldNames().size()); }
     int fieldIndex(const QString& name) const; // 3265 when absent

@@ -126,7 +126,7 @@ void Form1::Command1_Click() {
 void Form1::FuncOpenDatabase(dao::DatabasePtr& dbwk, vb::Boolean bln) {
     const QString strPath = vb::isTrue(bln) ? m_strTargetPath : m_strSourcePath;
     const QString strPassword = vb::isTrue(bln) ? revision::kTargetPassword : revision::kSourcePassword;
-    revision::OpenDatabase(dbwk, strPath, strPassword);
+    revision::OpenDatabase(dbwk, strPath, strPassword, vb::isTrue(bln) ? revision::Side::target : revision::Side::source);
 }
 
 void Form1::ObjectClear(dao::DatabasePtr& dbwk, dao::RecordsetPtr& rswk,

@@ -1,6 +1,8 @@
 #include "app/RunProgress.h"
 
-#include <QCoreApplication>
+#include <QApplication>
+#include <QEvent>
+#include <QWindow>
 
 namespace {
 
@@ -9,12 +11,55 @@ constexpr qint64 kShowAfterMs = 1000;
 // Often enough that a stop takes effect at once, rarely enough to cost nothing.
 constexpr qint64 kRefreshEveryMs = 50;
 
+bool isUserInput(QEvent::Type type) {
+    switch (type) {
+    case QEvent::MouseButtonPress:
+    case QEvent::MouseButtonRelease:
+    case QEvent::MouseButtonDblClick:
+    case QEvent::Wheel:
+    case QEvent::KeyPress:
+    case QEvent::KeyRelease:
+    case QEvent::Shortcut:
+    case QEvent::ShortcutOverride:
+    case QEvent::ContextMenu:
+    case QEvent::TouchBegin:
+    case QEvent::TouchUpdate:
+    case QEvent::TouchEnd:
+    case QEvent::TabletPress:
+    case QEvent::TabletRelease:
+    case QEvent::InputMethod:
+    case QEvent::Drop:
+        return true;
+    default:
+        return false;
+    }
+}
+
 } // namespace
+
+InputGate::InputGate(QWidget& open) : open_(open) {
+    qApp->installEventFilter(this);
+}
+
+InputGate::~InputGate() {
+    qApp->removeEventFilter(this);
+}
+
+bool InputGate::eventFilter(QObject* receiver, QEvent* event) {
+    if (!isUserInput(event->type()))
+        return false;
+    for (QObject* o = receiver; o; o = o->parent())
+        if (o == &open_ || (open_.windowHandle() && o == open_.windowHandle()))
+            return false;
+    return true;
+}
 
 RunProgress::RunProgress(QWidget* window) : dialog_(window) {
     dialog_.setWindowTitle(QStringLiteral(u"棟データ修正"));
     dialog_.setCancelButtonText(QStringLiteral(u"中止"));
-    dialog_.setWindowModality(Qt::ApplicationModal);
+    // Not modal: a modal dialog would keep the main window's close request
+    // from it; the gate keeps the input from it instead.
+    dialog_.setWindowModality(Qt::NonModal);
     dialog_.setAutoClose(false);
     dialog_.setAutoReset(false);
     dialog_.setMinimumDuration(0);
@@ -54,8 +99,5 @@ void RunProgress::refresh() {
         dialog_.setLabelText(QStringLiteral(u"棟マスタを修正しています… %1 / %2 件").arg(done_).arg(total_));
         dialog_.setValue(std::min(done_, total_));
     }
-    // Until the modal dialog is up, nothing the user does may reach the
-    // main window (a second click on Execute would start a second run).
-    QCoreApplication::processEvents(dialog_.isVisible() ? QEventLoop::AllEvents
-                                                        : QEventLoop::ExcludeUserInputEvents);
+    QCoreApplication::processEvents(QEventLoop::AllEvents);
 }

@@ -2,15 +2,31 @@
 // The progress of one revision run and the user's way to stop it: a modal
 // dialog that appears after about a second, shows the source rows done of the
 // total and offers 中止 (Escape and its close button stop the run too).
-// Window events are let through only from here, and only input that cannot
-// start a second run: before the dialog is up, no user input at all; once it
-// is up, it blocks the main window.
+// Window events are let through only from here, and no input reaches any
+// window but the dialog, so nothing starts a second run; a request to close
+// the main window reaches it at any moment and stops the run.
 #include "revision/Revision.h"
 
 #include <QElapsedTimer>
+#include <QObject>
 #include <QProgressDialog>
 
 class QWidget;
+
+// Drops the user's input to every window but one while it lives.
+class InputGate final : public QObject {
+public:
+    explicit InputGate(QWidget& open);
+    ~InputGate() override;
+    InputGate(const InputGate&) = delete;
+    InputGate& operator=(const InputGate&) = delete;
+
+protected:
+    bool eventFilter(QObject* receiver, QEvent* event) override;
+
+private:
+    QWidget& open_;
+};
 
 class RunProgress final : public revision::Progress {
 public:
@@ -33,6 +49,7 @@ private:
     void refresh();
 
     QProgressDialog dialog_;
+    InputGate gate_{dialog_};
     QElapsedTimer sinceStart_;
     QElapsedTimer sinceRefresh_;
     int done_ = 0;

@@ -32,7 +32,7 @@ const dao::DBEnginePtr& Engine() {
     return engineObject();
 }
 
-void OpenDatabase(dao::DatabasePtr& db, const QString& path, const QString& password) {
+void OpenDatabase(dao::DatabasePtr& db, const QString& path, const QString& password, Side side) {
     dao::DBEnginePtr& engine = engineObject();
     if (!engine) {
         engine = dao::DBEngine::create();
@@ -40,7 +40,9 @@ void OpenDatabase(dao::DatabasePtr& db, const QString& path, const QString& pass
     }
     const dao::WorkspacesPtr workspaces = engine->Workspaces();
     const dao::WorkspacePtr workspace = workspaces->Item(0);
-    db = workspace->OpenDatabase(path, vb::vbFalse, vb::vbFalse, QStringLiteral(";pwd=") + password);
+    const QString connect = QStringLiteral(";pwd=") + password;
+    db = side == Side::source ? workspace->OpenDatabaseApart(path, vb::vbFalse, vb::vbFalse, connect)
+                              : workspace->OpenDatabase(path, vb::vbFalse, vb::vbFalse, connect);
 }
 
 void CloseAll(dao::DatabasePtr& dbwk, dao::RecordsetPtr& rswk, dao::DatabasePtr& dbwk1, dao::RecordsetPtr& rswk1,
@@ -106,8 +108,8 @@ Outcome Revise(const QString& sourcePath, const QString& targetPath, Progress& p
     dao::DatabasePtr sourceDb, targetDb, unused2, unused3;
     dao::RecordsetPtr source, target, unusedRs2, unusedRs3;
     Run run(progress);
-    OpenDatabase(sourceDb, sourcePath, kSourcePassword);
-    OpenDatabase(targetDb, targetPath, kTargetPassword);
+    OpenDatabase(sourceDb, sourcePath, kSourcePassword, Side::source);
+    OpenDatabase(targetDb, targetPath, kTargetPassword, Side::target);
     const Outcome outcome = run.reviseRows(sourceDb, targetDb, source, target);
     CloseAll(sourceDb, source, targetDb, target, unused2, unusedRs2, unused3, unusedRs3);
     return outcome;

@@ -44,9 +44,13 @@ public:
 // Its interrupt check asks the progress of the run in progress, if any.
 const dao::DBEnginePtr& Engine();
 
+// Which side of the revision a file is: the source is only read, so it is
+// worked on from a thread of its own that a stop never waits for.
+enum class Side { source, target };
+
 // Opens a database file through the engine's default workspace, shared and
 // read-write, with the password given.
-void OpenDatabase(dao::DatabasePtr& db, const QString& path, const QString& password);
+void OpenDatabase(dao::DatabasePtr& db, const QString& path, const QString& password, Side side);
 
 // Closes recordsets before databases, releasing each one closed; a failing
 // Close stops there and keeps its reference.

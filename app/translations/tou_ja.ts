@@ -58,6 +58,10 @@
 <context>
     <name>dao</name>
     <message>
+        <source>Cannot read &apos;%1&apos;: the definitions its query reaches are longer than %2 characters. The file may be damaged or made to harm.</source>
+        <translation>&apos;%1&apos; を読み取れません。クエリがたどる定義の長さが %2 文字を超えています。ファイルが破損しているか、害を与えるように作られている可能性があります。</translation>
+    </message>
+    <message>
         <source>Cannot update &apos;%1&apos;: it is an Access 97 database, which this program only reads. Convert it to the Access 2000-2003 format first.</source>
         <translation>&apos;%1&apos; を更新できません。Access 97 のデータベースは読み取りのみ行えます。先に Access 2000-2003 形式に変換してください。</translation>
     </message>

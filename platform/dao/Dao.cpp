@@ -2,6 +2,7 @@
 
 #include "platform/dao/Errors.h"
 #include "platform/dao/OpenStore.h"
+#include "platform/dao/ThreadedStore.h"
 
 #include <sqlcipher/sqlite3.h>
 
@@ -45,6 +46,12 @@ WorkspacePtr Workspaces::Item(std::int16_t index) {
 DatabasePtr Workspace::OpenDatabase(const QString& name, vb::Boolean options, vb::Boolean readOnly,
                                     const QString& connect) {
     return std::make_shared<Database>(openStore(name, connect, vb::isTrue(options), vb::isTrue(readOnly), interrupt_));
+}
+
+DatabasePtr Workspace::OpenDatabaseApart(const QString& name, vb::Boolean options, vb::Boolean readOnly,
+                                         const QString& connect) {
+    return std::make_shared<Database>(
+        openOnOwnThread(name, connect, vb::isTrue(options), vb::isTrue(readOnly), interrupt_));
 }
 
 Database::Database(std::shared_ptr<Store> store) : store_(std::move(store)) {}

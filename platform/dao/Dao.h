@@ -69,6 +69,11 @@ public:
     // Never creates a file or folder.
     DatabasePtr OpenDatabase(const QString& name, vb::Boolean options, vb::Boolean readOnly,
                              const QString& connect);
+    // OpenDatabase for a file that is only read, worked on from a thread of
+    // its own (ThreadedStore.h): no statement in it can exhaust the caller's
+    // stack or keep a stop waiting.
+    DatabasePtr OpenDatabaseApart(const QString& name, vb::Boolean options, vb::Boolean readOnly,
+                                  const QString& connect);
 
 private:
     InterruptCheckPtr interrupt_;

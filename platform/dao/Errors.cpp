@@ -114,6 +114,13 @@ vb::RuntimeError corrupt(const QString& path) {
     return {err::kCorrupt, translate("dao", "Cannot open database '%1'. The file may be damaged.").arg(path)};
 }
 
+vb::RuntimeError definitionsTooLarge(const QString& path, qsizetype most) {
+    return {err::kCorrupt, translate("dao", "Cannot read '%1': the definitions its query reaches are longer than %2 "
+                                            "characters. The file may be damaged or made to harm.")
+                               .arg(path)
+                               .arg(most)};
+}
+
 vb::RuntimeError nestedTooDeeply(const QString& path, int most) {
     return {err::kCorrupt, translate("dao", "Cannot read '%1': its views are nested more than %2 deep. The "
                                             "file may be damaged or made to harm.")

@@ -37,6 +37,7 @@ vb::RuntimeError unrecognizedFormat(const QString& path);
 vb::RuntimeError invalidPassword(const QString& path);
 vb::RuntimeError corrupt(const QString& path);
 vb::RuntimeError nestedTooDeeply(const QString& path, int most);
+vb::RuntimeError definitionsTooLarge(const QString& path, qsizetype most);
 vb::RuntimeError valueTooLarge(const QString& path, int mostBytes);
 vb::RuntimeError accessFormatNotRead(const QString& path);
 vb::RuntimeError jetQueryNotSupported(const QString& path);

@@ -15,6 +15,8 @@
 #include <QFileInfo>
 #include <QElapsedTimer>
 #include <QProgressDialog>
+#include <QWindow>
+#include <qpa/qwindowsysteminterface.h>
 #include <QTest>
 #include <QTimer>
 #include <QDirIterator>
@@ -270,11 +272,14 @@ TEST_F(RevisionRun, ObjectClearClosesInOrderAndStopsAtFirstFailure) {
 }
 
 // How a user stops a run, and where the run is when stopped: inside one long
-// statement of the source, or between rows.
+// statement of the source, inside the preparing of one, or between rows.
+enum class Where { statement, prepare, betweenRows };
+
 struct StopCase {
     const char* name;
-    bool insideOneStatement;
+    Where where;
     std::function<void(Form1&, QProgressDialog&)> stop;
+    int afterMs = 0; // stopped this long after Execute; 0: once the dialog is up
 };
 
 void PrintTo(const StopCase& c, std::ostream* os) {
@@ -282,11 +287,17 @@ void PrintTo(const StopCase& c, std::ostream* os) {
 }
 
 const StopCase kStopCases[] = {
-    {"StopButtonInsideAStatement", true, [](Form1&, QProgressDialog& d) { d.findChild<QPushButton*>()->click(); }},
-    {"StopButtonBetweenRows", false, [](Form1&, QProgressDialog& d) { d.findChild<QPushButton*>()->click(); }},
-    {"Escape", false, [](Form1&, QProgressDialog& d) { QTest::keyClick(&d, Qt::Key_Escape); }},
-    {"DialogClosed", true, [](Form1&, QProgressDialog& d) { d.close(); }},
-    {"MainWindowClosed", false, [](Form1& f, QProgressDialog&) { f.close(); }},
+    {"StopButtonInsideAStatement", Where::statement, [](Form1&, QProgressDialog& d) { d.findChild<QPushButton*>()->click(); }},
+    {"StopButtonInsideAPrepare", Where::prepare, [](Form1&, QProgressDialog& d) { d.findChild<QPushButton*>()->click(); }},
+    {"StopButtonBetweenRows", Where::betweenRows, [](Form1&, QProgressDialog& d) { d.findChild<QPushButton*>()->click(); }},
+    {"Escape", Where::betweenRows, [](Form1&, QProgressDialog& d) { QTest::keyClick(&d, Qt::Key_Escape); }},
+    {"DialogClosed", Where::statement, [](Form1&, QProgressDialog& d) { d.close(); }},
+    {"MainWindowClosed", Where::betweenRows, [](Form1& f, QProgressDialog&) { f.close(); }},
+    // As the window manager's close button: a request queued for the event loop.
+    {"MainWindowClosedByTheWindowSystem", Where::betweenRows,
+     [](Form1& f, QProgressDialog&) { QWindowSystemInterface::handleCloseEvent(f.windowHandle()); }},
+    {"MainWindowClosedByTheWindowSystemEarly", Where::statement,
+     [](Form1& f, QProgressDialog&) { QWindowSystemInterface::handleCloseEvent(f.windowHandle()); }, 300},
 };
 
 class StoppedRun : public RevisionRun, public ::testing::WithParamInterface<StopCase> {};
@@ -298,11 +309,21 @@ TEST_P(StoppedRun, EndsAsAnErrorWithinHalfASecondKeepingEarlierRows) {
         rows += QStringLiteral("(%1,'','','old'),").arg(i);
     rows.chop(1);
     CreateDb(target, kTargetKey, kTable + QStringLiteral(u"INSERT INTO 棟マスタ VALUES %1;").arg(rows));
-    if (c.insideOneStatement) {
+    if (c.where == Where::statement) {
         // The source's rows never end: one statement that runs for ever.
         CreateDb(source, kSourceKey,
                  QStringLiteral(u"CREATE VIEW 棟マスタ AS WITH RECURSIVE r(n) AS (SELECT 1 UNION ALL SELECT n + 1 FROM r) "
                                 u"SELECT n AS 棟番号, '' AS 小学校区, 'new' AS 中学校区 FROM r;"));
+    } else if (c.where == Where::prepare) {
+        // Thousands of chained common table expressions: seconds to prepare,
+        // and SQLite asks no progress handler meanwhile.
+        QStringList chain;
+        for (int i = 1; i <= 4500; ++i)
+            chain << QStringLiteral("c%1 AS(SELECT*FROM c%2)").arg(i).arg(i - 1);
+        CreateDb(source, kSourceKey,
+                 QStringLiteral(u"CREATE TABLE c0 (棟番号 INTEGER, 小学校区 TEXT, 中学校区 TEXT);"
+                                u"CREATE VIEW 棟マスタ AS WITH %1 SELECT * FROM c4500;")
+                     .arg(chain.join(QLatin1Char(','))));
     } else {
         // Enough rows to take a while, each matching a target row now and then.
         CreateDb(source, kSourceKey,
@@ -314,9 +335,14 @@ TEST_P(StoppedRun, EndsAsAnErrorWithinHalfASecondKeepingEarlierRows) {
     int secondClicks = 0;
     // Stopped once the dialog is up and, between rows, once rows are done.
     QTimer poll;
+    QElapsedTimer sinceExecute;
+    sinceExecute.start();
     QObject::connect(&poll, &QTimer::timeout, &form, [&] {
         QProgressDialog* dialog = form.findChild<QProgressDialog*>();
-        if (!dialog || !dialog->isVisible() || (!c.insideOneStatement && dialog->value() < 100))
+        if (!dialog)
+            return;
+        if (c.afterMs > 0 ? sinceExecute.elapsed() < c.afterMs
+                          : !dialog->isVisible() || (c.where == Where::betweenRows && dialog->value() < 100))
             return;
         poll.stop();
         // Nothing starts a second run meanwhile.
@@ -325,7 +351,8 @@ TEST_P(StoppedRun, EndsAsAnErrorWithinHalfASecondKeepingEarlierRows) {
         sinceStop.start();
         c.stop(form, *dialog);
     });
-    poll.start(50);
+    poll.start(c.afterMs > 0 ? 10 : 50);
+    sinceExecute.restart();
     execute(source);
     const qint64 stopped = sinceStop.elapsed();
 
@@ -337,7 +364,7 @@ TEST_P(StoppedRun, EndsAsAnErrorWithinHalfASecondKeepingEarlierRows) {
     EXPECT_TRUE(form.isVisible()) << "the window closed under the run";
     // What was written before the stop is in the file; nothing after it.
     const QStringList changed = QueryDb(target, kTargetKey, QStringLiteral(u"SELECT count(*) FROM 棟マスタ WHERE 中学校区 = 'new'"));
-    if (c.insideOneStatement)
+    if (c.where != Where::betweenRows)
         EXPECT_EQ(changed, QStringList{QStringLiteral("0")});
     else
         EXPECT_GT(changed.value(0).toInt(), 0);

@@ -48,6 +48,29 @@ void encrypted(const QString& path, const QString& script) {
     testsupport::CreateDb(path, kSourceKey, script);
 }
 
+// 棟マスタ over `links` views (or common table expressions of one view), each
+// putting `depth` more levels of `step` on 棟番号 ("+0" after it, "~" before it).
+QString deepChain(int links, bool commonTableExpressions, int depth, const char16_t* step) {
+    const QString deeper = QString::fromUtf16(step).repeated(depth);
+    const QString number = deeper.startsWith(QLatin1Char('~')) ? deeper + QStringLiteral(u"棟番号")
+                                                               : QStringLiteral(u"棟番号") + deeper;
+    const QString link = QStringLiteral(u"SELECT %1 AS 棟番号, 棟名称, 小学校区, 中学校区 FROM %2").arg(number);
+    QString script = QStringLiteral(u"CREATE TABLE l0 (棟番号 INTEGER, 棟名称 TEXT, 小学校区 TEXT, 中学校区 TEXT);"
+                                    u"INSERT INTO l0 VALUES (1, 'a', 'p', 'x'), (2, 'b', 'p', 'y');");
+    QStringList ctes;
+    for (int i = 1; i <= links; ++i) {
+        const QString from = QStringLiteral("l%1").arg(i - 1);
+        if (commonTableExpressions)
+            ctes << QStringLiteral("l%1 AS (%2)").arg(i).arg(link.arg(from));
+        else
+            script += QStringLiteral("CREATE VIEW l%1 AS %2;").arg(i).arg(link.arg(from));
+    }
+    const QString last = QStringLiteral("l%1").arg(links);
+    return script + (commonTableExpressions
+                         ? QStringLiteral(u"CREATE VIEW 棟マスタ AS WITH %1 SELECT * FROM %2;").arg(ctes.join(u','), last)
+                         : QStringLiteral(u"CREATE VIEW 棟マスタ AS SELECT * FROM %1;").arg(last));
+}
+
 const CraftedCase kCases[] = {
     {"TableCreatedAsSelectInTheSchema",
      [](const QString& p) {
@@ -82,6 +105,13 @@ const CraftedCase kCases[] = {
                           rawSchema(views));
      },
      dao::err::kCorrupt},
+    // Expressions near SQLite's depth limit, stacked by views and common
+    // table expressions that SQLite expands into one another while preparing.
+    {"DeepExpressionsThroughTwentyViews", [](const QString& p) { encrypted(p, deepChain(20, false, 990, u"+0")); }, 0},
+    {"DeepExpressionsInTwentyTwoCommonTableExpressions",
+     [](const QString& p) { encrypted(p, deepChain(22, true, 990, u"+0")); }, 0},
+    {"DeepExpressionsThroughMoreDefinitionsThanAllowed",
+     [](const QString& p) { encrypted(p, deepChain(150, false, 990, u"~")); }, dao::err::kCorrupt},
     {"TextOfThreeHundredMegabytes",
      [](const QString& p) {
          encrypted(p, kBase + kView.arg(QStringLiteral("n"), QStringLiteral("printf('%.*c', 300000000, 'x')")));

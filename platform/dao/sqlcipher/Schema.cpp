@@ -205,16 +205,26 @@ void Schema::addShape(const QString& sql, const SimpleSelect& select, std::share
 void Schema::checkNesting(Sql& sql, const QStringList& names) {
     if (!views_) {
         views_.emplace();
-        Query views(sql, "SELECT name, sql FROM sqlite_master WHERE type = 'view'", Op::Read);
-        while (views.next())
-            views_->emplace(views.value(0).toText().toLower(), views.value(1).toText());
+        definitions_.emplace();
+        Query objects(sql, "SELECT name, sql, type = 'view' FROM sqlite_master WHERE type IN ('view', 'table')",
+                      Op::Read);
+        while (objects.next()) {
+            const QString name = objects.value(0).toText().toLower();
+            const QString text = objects.value(1).toText();
+            if (objects.int64(2) != 0)
+                views_->emplace(name, text);
+            definitions_->emplace(name, text);
+        }
     }
     if (!views_->empty() && viewNesting(*views_, names, kMostNestedViews) > kMostNestedViews)
         throw errors::nestedTooDeeply(sql.codes().path(), kMostNestedViews);
+    if (definitionsReached(*definitions_, names, kLargestDefinitions) > kLargestDefinitions)
+        throw errors::definitionsTooLarge(sql.codes().path(), kLargestDefinitions);
 }
 
 void Schema::invalidate() {
     views_.reset();
+    definitions_.reset();
     tables_.clear();
     shapes_.clear();
 }

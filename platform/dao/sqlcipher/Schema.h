@@ -91,7 +91,8 @@ public:
     void invalidate();
 
 private:
-    std::optional<std::map<QString, QString>> views_; // lower-case name → definition
+    std::optional<std::map<QString, QString>> views_;       // lower-case name → definition
+    std::optional<std::map<QString, QString>> definitions_; // the same for views and tables
     std::map<QString, std::shared_ptr<const TableInfo>> tables_;
     struct ShapeEntry {
         QString text;           // the whole query, or its text before the literal

@@ -4,6 +4,7 @@
 
 #include <algorithm>
 #include <unordered_map>
+#include <unordered_set>
 #include <vector>
 
 namespace dao::detail {
@@ -74,6 +75,23 @@ int viewNesting(const std::map<QString, QString>& views, const QStringList& star
         }
     }
     return deepest;
+}
+
+qsizetype definitionsReached(const std::map<QString, QString>& definitions, const QStringList& start, qsizetype cap) {
+    std::unordered_set<QString> seen;
+    QStringList pending = start;
+    qsizetype total = 0;
+    while (!pending.isEmpty()) {
+        const QString name = pending.takeLast();
+        const auto found = definitions.find(name);
+        if (found == definitions.end() || !seen.insert(name).second)
+            continue;
+        total += found->second.size();
+        if (total > cap)
+            return total;
+        pending << namesIn(found->second);
+    }
+    return total;
 }
 
 } // namespace dao::detail

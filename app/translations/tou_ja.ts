@@ -58,6 +58,10 @@
 <context>
     <name>dao</name>
     <message>
+        <source>Out of memory while reading &apos;%1&apos;: its rows would take more than %2 MiB. The file may be damaged or made to harm.</source>
+        <translation>&apos;%1&apos; の読み取り中にメモリが不足しました。行の読み込みに %2 MiB を超えるメモリが必要です。ファイルが破損しているか、害を与えるように作られている可能性があります。</translation>
+    </message>
+    <message>
         <source>Cannot read &apos;%1&apos;: the definitions its query reaches are longer than %2 characters. The file may be damaged or made to harm.</source>
         <translation>&apos;%1&apos; を読み取れません。クエリがたどる定義の長さが %2 文字を超えています。ファイルが破損しているか、害を与えるように作られている可能性があります。</translation>
     </message>

@@ -3,16 +3,11 @@
 #include "platform/dao/Errors.h"
 #include "platform/dao/OpenStore.h"
 #include "platform/dao/ThreadedStore.h"
+#include "platform/dao/sqlcipher/MemoryBudget.h"
 
 #include <sqlcipher/sqlite3.h>
 
 namespace dao {
-
-namespace {
-
-constexpr sqlite3_int64 kHeapLimit = sqlite3_int64{1} << 30;
-
-} // namespace
 
 DBEngine::DBEngine()
     : interrupt_(std::make_shared<InterruptCheck>()), defaultWorkspace_(std::make_shared<Workspace>(interrupt_)) {}
@@ -28,8 +23,9 @@ DBEnginePtr DBEngine::create() {
     if (sqlite3_libversion_number() != SQLITE_VERSION_NUMBER)
         throw errors::engineNotStarted(QString::fromUtf8(sqlite3_libversion()));
     // A file made to exhaust memory meets an out-of-memory error well before
-    // the desktop runs short.
-    sqlite3_hard_heap_limit64(kHeapLimit);
+    // the desktop runs short (MemoryBudget.h: the rest of the process fits
+    // beside it under 1 GiB).
+    sqlite3_hard_heap_limit64(detail::kSqliteHeapBytes);
     return DBEnginePtr(new DBEngine());
 }
 

@@ -135,6 +135,13 @@ vb::RuntimeError valueTooLarge(const QString& path, int mostBytes) {
                                      .arg(mostBytes >> 20)};
 }
 
+vb::RuntimeError rowsTooLarge(const QString& path, qint64 mostBytes) {
+    return {err::kOutOfMemory, translate("dao", "Out of memory while reading '%1': its rows would take more than %2 "
+                                                "MiB. The file may be damaged or made to harm.")
+                                   .arg(path)
+                                   .arg(mostBytes >> 20)};
+}
+
 vb::RuntimeError accessFormatNotRead(const QString& path) {
     return {err::kUnrecognizedFormat, translate("dao", "Unrecognized database format '%1'. It is an Access 2007 "
                                                        "or later database (.accdb format), which this program does "

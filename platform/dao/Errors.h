@@ -39,6 +39,7 @@ vb::RuntimeError corrupt(const QString& path);
 vb::RuntimeError nestedTooDeeply(const QString& path, int most);
 vb::RuntimeError definitionsTooLarge(const QString& path, qsizetype most);
 vb::RuntimeError valueTooLarge(const QString& path, int mostBytes);
+vb::RuntimeError rowsTooLarge(const QString& path, qint64 mostBytes); // more rows than memory allows
 vb::RuntimeError accessFormatNotRead(const QString& path);
 vb::RuntimeError jetQueryNotSupported(const QString& path);
 

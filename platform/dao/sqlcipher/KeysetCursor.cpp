@@ -2,6 +2,7 @@
 
 #include "platform/dao/Dao.h"
 #include "platform/dao/Errors.h"
+#include "platform/dao/sqlcipher/MemoryBudget.h"
 #include "platform/dao/sqlcipher/SqlCipherStore.h"
 
 #include <algorithm>
@@ -32,8 +33,11 @@ KeysetCursor::KeysetCursor(std::shared_ptr<SqlCipherStore> store, std::shared_pt
     Query keys(store_->sql(), s.keysSql, Op::Read);
     if (literal)
         keys.bind(1, literalValue(*literal));
-    while (keys.next())
+    while (keys.next()) {
+        if (keys_.size() == kMostKeys)
+            throw errors::rowsTooLarge(store_->path(), static_cast<qint64>(kMostKeys * 16));
         keys_.push_back(keys.int64(0));
+    }
 }
 
 void KeysetCursor::dropRows() {
@@ -57,16 +61,18 @@ void KeysetCursor::readAhead() {
     // Read in the direction of travel: forwards from here, or backwards
     // when the cursor came from behind the batch.
     const bool backwards = position_ + 1 == batchStart_;
-    const std::ptrdiff_t start = backwards ? std::max<std::ptrdiff_t>(0, position_ - kReadAhead + 1) : position_;
-    const std::ptrdiff_t end = std::min<std::ptrdiff_t>(start + kReadAhead, rowCount());
+    const std::ptrdiff_t wanted =
+        rowBytes_ == 0 ? kReadAhead
+                       : std::clamp<std::ptrdiff_t>(static_cast<std::ptrdiff_t>(kReadAheadBytes / rowBytes_), 1,
+                                                    kReadAhead);
+    const std::ptrdiff_t start = backwards ? std::max<std::ptrdiff_t>(0, position_ - wanted + 1) : position_;
+    const std::ptrdiff_t end = std::min<std::ptrdiff_t>(start + wanted, rowCount());
     // Rows that lie close together are read as one range of rowids: one
     // descent into the table, then its pages in order. Scattered ones are
     // read by their listed rowids.
     const auto key = [this](std::ptrdiff_t i) { return keys_[static_cast<std::size_t>(i)]; };
     const bool range = key(end - 1) - key(start) < 2 * (end - start);
-    batchStart_ = start;
-    batch_.assign(static_cast<std::size_t>(end - start), std::nullopt);
-    batchWriteCount_ = store_->writeCount();
+    const std::uint64_t writeCount = store_->writeCount();
 
     Query query(store_->sql(), range ? shape_->rowsByRangeSql : shape_->rowsByListSql, Op::Read);
     if (range) {
@@ -75,6 +81,16 @@ void KeysetCursor::readAhead() {
         for (std::ptrdiff_t i = start; i < end; ++i)
             query.bind(static_cast<int>(i - start + 1), vb::Variant(key(i)));
     }
+    // Made apart and kept only once complete: a failed read leaves no row
+    // that looks deleted.
+    std::vector<std::optional<Row>> batch(static_cast<std::size_t>(end - start));
+    // The batch holds at most kReadAheadBytes beyond the row the cursor
+    // stands on: going forwards it ends at the row that reaches them; going
+    // backwards the rows furthest behind make room until that row is read.
+    std::vector<std::size_t> sizes(batch.size(), 0);
+    std::size_t held = 0, readBytes = 0, readRows = 0;
+    std::ptrdiff_t first = start; // the batch's first row still held
+    std::ptrdiff_t last = end;    // one past its last
     // Both lists ascend by rowid; a key without a row keeps its gap, and a
     // row in the range that is not in the keyset is passed over.
     std::ptrdiff_t i = start;
@@ -86,12 +102,29 @@ void KeysetCursor::readAhead() {
             break;
         if (key(i) != rowid)
             continue;
-        Row row;
-        row.reserve(static_cast<std::size_t>(fieldCount()));
-        for (int f = 1; f <= fieldCount(); ++f)
-            row.push_back(query.value(f));
-        batch_[static_cast<std::size_t>(i - start)] = std::move(row);
+        const auto at = static_cast<std::size_t>(i - start);
+        batch[at] = readRow(query, 1, fieldCount(), sizes[at], kSnapshotBytes, store_->path());
+        held += sizes[at];
+        readBytes += sizes[at];
+        ++readRows;
+        if (held < kReadAheadBytes)
+            continue;
+        if (i >= position_) {
+            last = i + 1;
+            break;
+        }
+        for (; held >= kReadAheadBytes && first < i; ++first) {
+            held -= sizes[static_cast<std::size_t>(first - start)];
+            batch[static_cast<std::size_t>(first - start)].reset();
+        }
     }
+    batch.erase(batch.begin() + (last - start), batch.end());
+    batch.erase(batch.begin(), batch.begin() + (first - start));
+    batch_ = std::move(batch);
+    batchStart_ = first;
+    batchWriteCount_ = writeCount;
+    if (readRows != 0)
+        rowBytes_ = readBytes / readRows;
 }
 
 vb::Variant KeysetCursor::value(int field) {

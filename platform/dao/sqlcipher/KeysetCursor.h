@@ -54,6 +54,9 @@ private:
     std::vector<std::optional<Row>> batch_;
     std::ptrdiff_t batchStart_ = 0;
     std::uint64_t batchWriteCount_ = 0;
+    // What a row of the last batch held on average: the next one reads no
+    // more rows than fit the read-ahead budget (MemoryBudget.h) by it.
+    std::size_t rowBytes_ = 0;
 
     // While editing: the values assigned so far. The other fields are read
     // only when asked for, so an edit that assigns one field reads nothing.

@@ -3,6 +3,7 @@
 #include "platform/dao/Errors.h"
 #include "platform/dao/SelectParser.h"
 #include "platform/dao/sqlcipher/KeysetCursor.h"
+#include "platform/dao/sqlcipher/MemoryBudget.h"
 #include "platform/dao/sqlcipher/SqlCipherStore.h"
 #include "platform/dao/sqlcipher/ViewNesting.h"
 
@@ -46,15 +47,13 @@ std::unique_ptr<Cursor> openSnapshot(SqlCipherStore& store, const QString& sql, 
     std::vector<QString> names;
     for (int i = 0; i < count; ++i)
         names.push_back(QString::fromUtf8(sqlite3_column_name(statement.get(), i)));
+    // Every row is held, so a file whose rows would not fit ends here, with
+    // the file named, rather than in memory running out.
     std::vector<SnapshotCursor::Row> rows;
+    std::size_t held = 0;
     Query query(codes, statement.get(), Op::Read);
-    while (query.next()) {
-        SnapshotCursor::Row row;
-        row.reserve(static_cast<std::size_t>(count));
-        for (int i = 0; i < count; ++i)
-            row.push_back(query.value(i));
-        rows.push_back(std::move(row));
-    }
+    while (query.next())
+        rows.push_back(readRow(query, 0, count, held, kSnapshotBytes, store.path()));
     return std::make_unique<SnapshotCursor>(std::move(names), std::move(rows), std::move(readOnlyReason));
 }
 

@@ -80,6 +80,9 @@ vb::RuntimeError errorFor(const Failure& f, const QString& path, const QStringLi
         return errors::cannotOpenFile(path);
     case SQLITE_TOOBIG:
         return errors::valueTooLarge(path, kLongestValue);
+    case SQLITE_NOMEM:
+        // Mostly the heap cap (MemoryBudget.h) met by what the file asks for.
+        return errors::outOfMemory(path);
     case SQLITE_INTERRUPT:
         return errors::userInterrupt();
     case SQLITE_MISMATCH:

@@ -110,6 +110,55 @@ TEST_F(RecordsetTest, ReadsLongRecordsetsBothWaysAndNoticesDeletedRows) {
     EXPECT_EQ(backwards, forwards);
 }
 
+TEST_F(RecordsetTest, ReadsRowsOfMegabytesBothWaysAndNoticesDeletedRows) {
+    // A batch read ahead ends, or lets its first rows go, once its rows
+    // take megabytes; the rows are made when read, so the file stays small.
+    const struct {
+        const char* name;
+        QString length; // of each row's 中学校区, from its 棟番号
+    } cases[] = {
+        {"every row 1 MiB", QStringLiteral("1048576")},
+        {"every fifth 3 MiB", QStringLiteral(u"CASE WHEN 棟番号 % 5 = 0 THEN 3145728 ELSE 1000 END")},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.name);
+        const QString file = path(QString::fromLatin1(c.name));
+        createDb(file, QStringLiteral(u"CREATE TABLE 棟マスタ (棟番号 INTEGER, 小学校区 TEXT, 中学校区 TEXT "
+                                      u"GENERATED ALWAYS AS (printf('%.*c', %1, 'x')));"
+                                      u"WITH RECURSIVE c(n) AS (SELECT 1 UNION ALL SELECT n + 1 FROM c WHERE n < 40) "
+                                      u"INSERT INTO 棟マスタ (棟番号) SELECT n FROM c;")
+                           .arg(c.length));
+        const QStringList expected = RawDb(file, kKey).rows(
+            QStringLiteral(u"SELECT 棟番号, length(中学校区) FROM 棟マスタ WHERE 棟番号 <> 20 ORDER BY rowid"));
+        const dao::RecordsetPtr rs =
+            open(file)->OpenRecordset(QStringLiteral(u"SELECT 棟番号, 中学校区 FROM 棟マスタ"));
+        RawDb(file, kKey).exec(QStringLiteral(u"DELETE FROM 棟マスタ WHERE 棟番号 = 20"));
+        const auto here = [&] {
+            return rs->Collect(QStringLiteral(u"棟番号")).toText() + u'|' +
+                   QString::number(rs->Collect(QStringLiteral(u"中学校区")).toText().size());
+        };
+        QStringList forwards, backwards;
+        for (int n = 1; n <= 40; ++n, rs->MoveNext()) {
+            if (n == 20)
+                EXPECT_EQ(raised([&] { rs->Collect(QStringLiteral(u"棟番号")); }).number(), kRecordDeleted);
+            else
+                forwards << here();
+        }
+        EXPECT_TRUE(vb::isTrue(rs->Eof()));
+        int n = 40;
+        for (rs->MoveLast(0); !vb::isTrue(rs->Bof()); rs->MovePrevious(), --n) {
+            if (n == 20)
+                EXPECT_EQ(raised([&] { rs->Collect(QStringLiteral(u"棟番号")); }).number(), kRecordDeleted);
+            else
+                backwards.prepend(here());
+        }
+        EXPECT_EQ(n, 0);
+        EXPECT_EQ(expected.size(), 39);
+        EXPECT_EQ(forwards, expected);
+        EXPECT_EQ(backwards, expected);
+    }
+}
+
 TEST_F(RecordsetTest, HandsOutValuesOfEveryStorageClass) {
     createDb(path(), QStringLiteral("CREATE TABLE t (a, b, c, d, e); INSERT INTO t VALUES (NULL, 42, 2.5, 'テキスト', x'0102');"));
     const dao::RecordsetPtr rs = open(path())->OpenRecordset(QStringLiteral("SELECT * FROM t"));

@@ -42,6 +42,11 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
             for (const vb::Variant& value : row)
                 (void)value.toText();
         }
+        // The same rows a page at a time, last first, as a recordset moves.
+        const auto rows =
+            file->rows(QStringLiteral(u"棟マスタ"), {}, [until] { return std::chrono::steady_clock::now() > until; });
+        for (std::uint64_t i = rows->count(); i-- > 0;)
+            (void)rows->row(i);
     } catch (const vb::RuntimeError&) {
     }
     return 0;

@@ -2,6 +2,7 @@
 
 #include "platform/dao/ConnectText.h"
 #include "platform/dao/Errors.h"
+#include "platform/dao/JetSourceCursor.h"
 #include "platform/dao/JetTargetStore.h"
 #include "platform/dao/SelectParser.h"
 #include "platform/dao/jet/JetFile.h"
@@ -40,10 +41,11 @@ std::unique_ptr<Cursor> JetStore::openRecordset(const QString& sql) {
     }
     if (!select)
         throw errors::jetQueryNotSupported(path_);
-    const InterruptCheckPtr& check = interrupt_;
-    jet::Table table = file_->read(select->table, select->columns, [&check] { return check && *check && (*check)(); });
-    return std::make_unique<SnapshotCursor>(
-        std::move(table.names), std::move(table.rows),
+    // Whoever runs the store's calls asks the same check, on whatever thread that is.
+    std::unique_ptr<jet::TableRows> rows =
+        file_->rows(select->table, select->columns, [check = interrupt_] { return check && *check && (*check)(); });
+    return std::make_unique<JetSourceCursor>(
+        std::move(rows),
         QCoreApplication::translate("dao", "'%1' is an Access database, which this program only reads.").arg(path_));
 }
 

@@ -45,6 +45,7 @@ Bytes Pages::read(std::uint32_t number, std::vector<std::uint8_t>& buffer) {
     if (mdb_read_alt_pg(handle_->mdb, number) != static_cast<ssize_t>(size_))
         damaged("a page could not be read");
     buffer.assign(handle_->mdb->alt_pg_buf, handle_->mdb->alt_pg_buf + size_);
+    bytesRead_ += size_;
     return Bytes(buffer);
 }
 

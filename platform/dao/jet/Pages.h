@@ -28,6 +28,9 @@ public:
 
     std::uint32_t count() const noexcept { return count_; }
     std::uint32_t size() const noexcept { return size_; }
+    // The bytes every read so far has handed out: what the values read from
+    // this file are measured against, rather than its apparent size.
+    std::uint64_t bytesRead() const noexcept { return bytesRead_; }
 
     // Page `number`, decoded into `buffer` (the view lives as long as the
     // buffer's contents). Damaged for a number past the end, for page 0 (no
@@ -39,6 +42,7 @@ private:
     std::unique_ptr<Handle> handle_;
     std::uint32_t count_;
     std::uint32_t size_;
+    std::uint64_t bytesRead_ = 0;
 };
 
 } // namespace dao::jet::detail

@@ -16,6 +16,9 @@ constexpr std::size_t kContinuationHeader = 8;
 // Jet allows 255 columns; a count beyond that is no definition.
 constexpr std::uint16_t kMostColumns = 255;
 constexpr std::uint32_t kMostIndexes = 1000;
+// 255 columns and 1000 indexes fill a few dozen pages; a longer chain would
+// only be joined into memory.
+constexpr std::size_t kMostDefinitionPages = 256;
 
 } // namespace
 
@@ -26,6 +29,8 @@ std::vector<std::uint8_t> joinedDefinition(const ReadPage& read, const Format& f
     for (std::uint32_t number = first; number != 0;) {
         if (!seen.insert(number).second)
             damaged("table definition pages that loop");
+        if (seen.size() > kMostDefinitionPages)
+            damaged("a table definition longer than any table's");
         const Bytes page = read(number, buffer);
         if (page.u8(0) != kDefinitionPageType)
             damaged("a table definition page expected");

@@ -75,14 +75,29 @@ vb::Variant fixedValue(std::uint8_t type, std::uint8_t scale, Bytes bytes) {
     }
 }
 
+namespace {
+
+// Text at most doubles when decoded (one byte a character to two) and the
+// values' containers add their share; a page packed with the smallest rows a
+// table can have (about 370 on a Jet 4 page) stays well inside this.
+constexpr std::uint64_t kBudgetPerByteRead = 8;
+constexpr std::uint64_t kBudgetFloor = 64u << 10;
+constexpr std::size_t kRowCost = 48;
+constexpr std::size_t kMostLongValuePieces = 1u << 17;
+
+} // namespace
+
 Values::Values(Pages& pages, const Format& format, FileText& text, std::function<void()> pageRead)
-    : pages_(pages), format_(format), text_(text), pageRead_(std::move(pageRead)),
-      budget_(2 * std::uint64_t{pages.count()} * pages.size()) {}
+    : pages_(pages), format_(format), text_(text), pageRead_(std::move(pageRead)), readAtStart_(pages.bytesRead()) {}
 
 void Values::spend(std::size_t bytes) {
-    if (bytes > budget_)
-        damaged("values that add up to more than the file holds");
-    budget_ -= bytes;
+    spent_ += bytes;
+    if (spent_ > kBudgetFloor + kBudgetPerByteRead * (pages_.bytesRead() - readAtStart_))
+        damaged("values that add up to more than the pages read hold");
+}
+
+void Values::chargeRow() {
+    spend(kRowCost);
 }
 
 vb::Variant Values::read(const Column& column, const Row& row) {
@@ -116,21 +131,27 @@ QByteArray Values::longValue(Bytes reference) {
     const std::uint32_t where = head >> 30;
     if (where == 2)
         return bytesOf(reference.sub(12, length));
-    spend(length);
+    if (length > kMostLongValue)
+        throw LongValueTooLarge{};
     std::uint32_t pointer = reference.u32(4);
     QByteArray value;
-    // A claimed length beyond the file cannot be met; reserve no more than it.
-    value.reserve(static_cast<qsizetype>(std::min<std::uint64_t>(length, std::uint64_t{pages_.count()} * pages_.size())));
+    // The claimed length is only a promise; the bytes are charged as they are read.
+    value.reserve(static_cast<qsizetype>(std::min<std::uint32_t>(length, 1u << 16)));
     std::set<std::uint32_t> seen;
     const auto rowAt = [&](std::uint32_t at) {
         if (!seen.insert(at).second)
             damaged("a long value whose pages loop");
+        // A page's worth a piece reaches the longest value in a few
+        // thousand; tiny pieces would only fill the set above.
+        if (seen.size() > kMostLongValuePieces)
+            damaged("a long value in more pieces than its length needs");
         pageRead_();
         const DataPage page(format_, pages_.read(at >> 8, buffer_));
         return page.row(static_cast<std::uint16_t>(at & 0xFF));
     };
     if (where == 1) { // the whole value is one row elsewhere
         const Bytes row = rowAt(pointer);
+        spend(length);
         return bytesOf(row.sub(0, length));
     }
     if (where != 0)
@@ -142,6 +163,7 @@ QByteArray Values::longValue(Bytes reference) {
         const Bytes row = rowAt(pointer);
         pointer = row.u32(0);
         const std::uint32_t take = static_cast<std::uint32_t>(std::min<std::size_t>(row.size() - 4, left));
+        spend(take);
         value.append(bytesOf(row.sub(4, take)));
         left -= take;
     }

@@ -20,16 +20,26 @@
 
 namespace dao::jet::detail {
 
+// A long value (Memo, OLE) longer than the reader hands out: far beyond any
+// building table's, and its copies would fill the memory.
+struct LongValueTooLarge {};
+inline constexpr std::uint32_t kMostLongValue = 64u << 20;
+
 class Values {
 public:
     // `pageRead` is called before each page a long value needs.
     Values(Pages& pages, const Format& format, FileText& text, std::function<void()> pageRead);
 
-    // Damaged once the values read through this object add up to more than
-    // twice the file (text doubles at most, from one byte a character to
-    // two): only a file whose rows or pointers share bytes gets there, and it
-    // would otherwise fill the memory.
+    // Every row decoded costs a fixed amount, and each value read its size,
+    // from a budget of a few times the bytes read from the file since this
+    // object was made (never its apparent size, which a sparse file inflates).
+    // Damaged once that is spent: only rows that share bytes (slots pointing
+    // at one row, rows of nothing but Nulls packed tight) get there, and they
+    // would otherwise cost without end.
+    void chargeRow();
     vb::Variant read(const Column& column, const Row& row);
+    // What rows and values have cost so far.
+    std::uint64_t spent() const noexcept { return spent_; }
 
 private:
     QByteArray longValue(Bytes reference);
@@ -40,7 +50,8 @@ private:
     FileText& text_;
     std::function<void()> pageRead_;
     std::vector<std::uint8_t> buffer_;
-    std::uint64_t budget_;
+    std::uint64_t readAtStart_;
+    std::uint64_t spent_ = 0;
 };
 
 // The fixed-length kinds, from their bytes (of fixedSize(type)).

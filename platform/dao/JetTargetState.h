@@ -7,6 +7,7 @@
 #endif
 #include "platform/dao/Errors.h"
 #include "platform/dao/JetTargetStore.h"
+#include "platform/dao/SelectParser.h"
 #include "platform/dao/jet/Bytes.h"
 #include "platform/dao/jet/ColumnProperties.h"
 #include "platform/dao/jet/Guarded.h"
@@ -60,6 +61,17 @@ struct JetTargetStore::State {
     };
     std::vector<CatalogEntry> catalog;
     std::map<QString, std::unique_ptr<detail::TargetTable>> tables; // by lower-case name
+    // A query's shape, resolved once: what differs between the revision's
+    // keyed queries is only the number at the end.
+    struct QueryShape {
+        QString text;           // the query before its literal, or all of it without a condition
+        qsizetype literalStart; // -1 without a condition
+        detail::TargetTable* table;
+        std::vector<QString> names;
+        std::vector<std::size_t> chosen;  // in the table's definition
+        std::optional<std::size_t> key;   // the condition's column
+    };
+    std::vector<QueryShape> shapes; // most recently used first
     Statistics stats;
     bool closed = false;
     bool broken = false; // a failed flush: the copy may hold half an update
@@ -68,6 +80,10 @@ struct JetTargetStore::State {
     void checkInterrupt() const;
     // The table (case-insensitive name; 3078 when absent), read once.
     detail::TargetTable& table(const QString& name);
+    // The shape `sql` has, resolved (and remembered) as openRecordset needs
+    // it, with the condition's literal; nothing for a query of no known shape
+    // (3078, 3265 as resolving raises them).
+    const QueryShape* shape(const QString& sql, std::optional<detail::SimpleSelect::Literal>& literal);
     // Every live row in stored order (owned data pages ascending, slots in
     // order): its own slot and its bytes, wherever they live.
     void scan(const detail::TargetTable& t,

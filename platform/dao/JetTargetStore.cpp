@@ -120,6 +120,57 @@ TargetTable& JetTargetStore::State::table(const QString& name) {
     return *tables.emplace(lower, std::move(state)).first->second;
 }
 
+const JetTargetStore::State::QueryShape* JetTargetStore::State::shape(
+    const QString& sql, std::optional<detail::SimpleSelect::Literal>& literal) {
+    for (auto it = shapes.begin(); it != shapes.end(); ++it) {
+        if (it->literalStart < 0) {
+            if (sql != it->text)
+                continue;
+        } else {
+            if (sql.size() <= it->literalStart || QStringView(sql).first(it->literalStart) != QStringView(it->text))
+                continue;
+            literal = detail::parseLiteralAt(sql, it->literalStart);
+            if (!literal)
+                continue;
+        }
+        std::rotate(shapes.begin(), it, it + 1);
+        return &shapes.front();
+    }
+    std::optional<detail::SimpleSelect> select = detail::parseSimpleSelect(sql);
+    if (!select)
+        return nullptr;
+    TargetTable& t = table(select->table);
+    const auto& columns = t.def.table.columns;
+    const auto columnOf = [&](const QString& name) {
+        if (const std::optional<std::size_t> i = findName(columns, name, &Column::name))
+            return *i;
+        throw errors::itemNotFound(name);
+    };
+    QueryShape made{{}, -1, &t, {}, {}, std::nullopt};
+    if (select->columns.isEmpty()) {
+        for (std::size_t i = 0; i < columns.size(); ++i)
+            made.chosen.push_back(i);
+    } else {
+        for (const QString& name : select->columns)
+            made.chosen.push_back(columnOf(name));
+    }
+    for (const std::size_t i : made.chosen)
+        made.names.push_back(columns[i].name);
+    if (select->where) {
+        made.key = columnOf(select->where->column);
+        made.literalStart = select->where->literalStart;
+        made.text = sql.left(made.literalStart);
+        literal = std::move(select->where->literal);
+    } else {
+        made.text = sql;
+    }
+    constexpr std::size_t kShapes = 16;
+    if (shapes.size() == kShapes)
+        shapes.pop_back();
+    shapes.insert(shapes.begin(), std::move(made));
+    return &shapes.front();
+}
+
 void JetTargetStore::State::scan(const TargetTable& t,
                                  const std::function<void(RowLocation, const std::vector<std::uint8_t>&)>& take) {
     PageBatch reading(*pages); // only read, never applied
@@ -129,7 +180,7 @@ void JetTargetStore::State::scan(const TargetTable& t,
         checkInterrupt();
         if (number == 0 || number >= pages->count())
             damaged("a usage map names a page outside the file");
-        const Page page = pages->read(number);
+        const Page page = pages->read(number); // a copy: a moved row's read reads other pages
         if (page[0] != kDataPageType || ownerOf(page) != t.def.table.page)
             continue;
         const std::vector<SlotSpan> spans = slotSpans(page);
@@ -279,35 +330,18 @@ std::unique_ptr<Cursor> JetTargetStore::openRecordset(const QString& sql) {
     State& s = *state_;
     if (s.closed)
         throw errors::objectInvalid();
-    const std::optional<detail::SimpleSelect> select = detail::parseSimpleSelect(sql);
-    if (!select)
-        throw errors::jetQueryNotSupported(s.path);
     return guarded(s.path, [&]() -> std::unique_ptr<Cursor> {
-        TargetTable& t = s.table(select->table);
-        const auto& columns = t.def.table.columns;
-        const auto columnOf = [&](const QString& name) {
-            if (const std::optional<std::size_t> i = findName(columns, name, &Column::name))
-                return *i;
-            throw errors::itemNotFound(name);
-        };
-        std::vector<QString> names;
-        std::vector<std::size_t> chosen;
-        if (select->columns.isEmpty()) {
-            for (std::size_t i = 0; i < columns.size(); ++i)
-                chosen.push_back(i);
-        } else {
-            for (const QString& name : select->columns)
-                chosen.push_back(columnOf(name));
-        }
-        for (const std::size_t i : chosen)
-            names.push_back(columns[i].name);
-
+        std::optional<detail::SimpleSelect::Literal> literal;
+        const State::QueryShape* shape = s.shape(sql, literal);
+        if (!shape)
+            throw errors::jetQueryNotSupported(s.path);
+        TargetTable& t = *shape->table;
         std::vector<RowLocation> rows;
-        if (!select->where) {
+        if (!shape->key) {
             s.scan(t, [&](RowLocation at, const std::vector<std::uint8_t>&) { rows.push_back(at); });
         } else {
-            const std::size_t key = columnOf(select->where->column);
-            const std::optional<double> wanted = numberOf(detail::literalValue(select->where->literal));
+            const std::size_t key = *shape->key;
+            const std::optional<double> wanted = numberOf(detail::literalValue(*literal));
             auto lookup = t.lookups.find(key);
             if (lookup == t.lookups.end()) {
                 std::vector<std::pair<double, RowLocation>> entries;
@@ -331,8 +365,8 @@ std::unique_ptr<Cursor> JetTargetStore::openRecordset(const QString& sql) {
                     rows.push_back(at->second);
             }
         }
-        return std::make_unique<detail::JetTargetCursor>(shared_from_this(), s, t, std::move(names), std::move(chosen),
-                                              std::move(rows));
+        return std::make_unique<detail::JetTargetCursor>(shared_from_this(), s, t, shape->names, shape->chosen,
+                                                         std::move(rows));
     });
 }
 

@@ -22,25 +22,38 @@ void put16(Page& page, std::size_t at, std::uint16_t value) {
 
 } // namespace
 
-std::vector<SlotSpan> slotSpans(const Page& page) {
+namespace {
+
+// Calls `take(start, end, flags)` for each slot in order, after `count(n)`
+// with their number; damaged as slotSpans() says.
+template <class Count, class Take>
+void eachSlot(const Page& page, Count count, Take take) {
     const Bytes bytes(page);
     if (page.size() != kPageSize || bytes.u8(0) != kDataPageType)
         damaged("a data page expected");
-    const std::size_t count = bytes.u16(kCountAt);
-    const std::size_t tableEnd = kOffsetsAt + 2 * count;
-    if (count > kMostRowsPerPage || tableEnd > kPageSize)
+    const std::size_t rows = bytes.u16(kCountAt);
+    const std::size_t tableEnd = kOffsetsAt + 2 * rows;
+    if (rows > kMostRowsPerPage || tableEnd > kPageSize)
         damaged("more rows than a page holds");
-    std::vector<SlotSpan> spans;
-    spans.reserve(count);
+    count(rows);
     std::size_t end = kPageSize;
-    for (std::size_t i = 0; i < count; ++i) {
+    for (std::size_t i = 0; i < rows; ++i) {
         const std::uint16_t offset = bytes.u16(kOffsetsAt + 2 * i);
         const std::size_t start = offset & kRowOffsetMask;
         if (start < tableEnd || start > end)
             damaged("a row outside its page");
-        spans.push_back({start, end, static_cast<std::uint16_t>(offset & ~kRowOffsetMask)});
+        take(start, end, static_cast<std::uint16_t>(offset & ~kRowOffsetMask));
         end = start;
     }
+}
+
+} // namespace
+
+std::vector<SlotSpan> slotSpans(const Page& page) {
+    std::vector<SlotSpan> spans;
+    eachSlot(
+        page, [&](std::size_t rows) { spans.reserve(rows); },
+        [&](std::size_t start, std::size_t end, std::uint16_t flags) { spans.push_back({start, end, flags}); });
     return spans;
 }
 
@@ -53,9 +66,13 @@ std::vector<Slot> pageSlots(const Page& page) {
 }
 
 std::uint16_t freeSpace(const Page& page) {
-    const std::vector<SlotSpan> spans = slotSpans(page);
-    const std::size_t lowest = spans.empty() ? kPageSize : spans.back().start;
-    return static_cast<std::uint16_t>(lowest - (kOffsetsAt + 2 * spans.size()));
+    // Walked, not listed: asked for on every update.
+    std::size_t lowest = kPageSize;
+    std::size_t count = 0;
+    eachSlot(
+        page, [&](std::size_t rows) { count = rows; },
+        [&](std::size_t start, std::size_t, std::uint16_t) { lowest = start; });
+    return static_cast<std::uint16_t>(lowest - (kOffsetsAt + 2 * count));
 }
 
 std::uint32_t ownerOf(const Page& page) {

@@ -4,6 +4,7 @@
 #include "platform/dao/jet/Bytes.h"
 #include "platform/dao/jet/Rc4.h"
 
+#include <algorithm>
 #include <array>
 #include <cerrno>
 
@@ -13,10 +14,8 @@ namespace dao::jet::detail {
 
 namespace {
 
-// Held pages beyond this are written out, and clean pages beyond this are
-// let go: memory stays small on any run (32 MiB held, 32 MiB clean).
-constexpr std::size_t kMostHeld = 8192;
-constexpr std::size_t kMostClean = 8192;
+// Consecutive held pages go out in one write of at most this many.
+constexpr std::size_t kMostPagesPerWrite = 64;
 
 // Repeats `step` (one pread or pwrite of what is left, from byte `done` on)
 // until `size` bytes are through, again where a signal cut it short;
@@ -36,11 +35,11 @@ void whole(std::size_t size, Step step, Failed failed) {
 
 } // namespace
 
-PageFile::PageFile(FileDescriptor fd, QString path, const Header& header, std::uint32_t count)
+PageFile::PageFile(FileDescriptor fd, QString path, const Header& header, std::uint32_t count, Limits limits)
     : fd_(std::move(fd)), path_(std::move(path)), pageSize_(header.format.pageSize), pageKey_(header.pageKey),
-      count_(count) {}
+      count_(count), limits_(limits) {}
 
-void PageFile::code(std::uint32_t number, Page& page) const {
+void PageFile::code(std::uint32_t number, std::span<std::uint8_t> page) const {
     if (pageKey_ == 0)
         return;
     const std::uint32_t key = pageKey_ ^ number;
@@ -49,13 +48,39 @@ void PageFile::code(std::uint32_t number, Page& page) const {
     rc4(bytes, page);
 }
 
-Page PageFile::read(std::uint32_t number) const {
+void PageFile::makeRoom() const {
+    if (sweep_.size() > 4 * limits_.pages) {
+        // Mostly stale numbers (a file that fits never sweeps): start again from the pages kept.
+        sweep_.clear();
+        for (const auto& [number, cached] : pages_)
+            if (!cached.held)
+                sweep_.push_back(number);
+    }
+    // Each page is looked at most twice (once to clear its mark), so the
+    // sweep ends even when every clean page was read recently.
+    for (std::size_t looked = 2 * sweep_.size(); pages_.size() >= limits_.pages && looked > 0 && !sweep_.empty();
+         --looked) {
+        const std::uint32_t number = sweep_.front();
+        sweep_.pop_front();
+        const auto found = pages_.find(number);
+        if (found == pages_.end() || found->second.held)
+            continue; // gone already, or held: flush() offers it again
+        if (found->second.recent) {
+            found->second.recent = false;
+            sweep_.push_back(number);
+            continue;
+        }
+        pages_.erase(found);
+    }
+}
+
+const Page& PageFile::read(std::uint32_t number) const {
     if (number == 0 || number >= count_)
         damaged("a page number outside the file");
-    if (const auto held = held_.find(number); held != held_.end())
-        return held->second;
-    if (const auto clean = clean_.find(number); clean != clean_.end())
-        return clean->second;
+    if (const auto found = pages_.find(number); found != pages_.end()) {
+        found->second.recent = true;
+        return found->second.page;
+    }
     Page page(pageSize_);
     whole(
         page.size(),
@@ -68,10 +93,11 @@ Page PageFile::read(std::uint32_t number) const {
         },
         [&] { throw errors::diskError(path_); });
     code(number, page);
-    if (clean_.size() >= kMostClean)
-        clean_.clear();
-    clean_.emplace(number, page);
-    return page;
+    makeRoom();
+    Cached& cached = pages_[number];
+    cached.page = std::move(page);
+    sweep_.push_back(number);
+    return cached.page;
 }
 
 void PageFile::write(std::uint32_t number, Page page) {
@@ -79,33 +105,74 @@ void PageFile::write(std::uint32_t number, Page page) {
         damaged("a page written outside the file");
     if (number == count_)
         ++count_;
-    clean_.erase(number);
-    held_[number] = std::move(page);
+    Cached& cached = pages_[number];
+    cached.page = std::move(page);
+    cached.recent = true;
+    if (!cached.held) {
+        cached.held = true;
+        ++held_;
+        heldPages_.push_back(number);
+    }
     changed_ = true;
 }
 
 bool PageFile::full() const noexcept {
-    return held_.size() > kMostHeld;
+    return held_ > limits_.held;
 }
 
 void PageFile::flush() {
-    for (auto& [number, page] : held_) {
-        // Encoded pages are written from a copy; plain ones as they are.
-        Page coded = pageKey_ != 0 ? page : Page();
-        code(number, coded);
-        const Page& out = pageKey_ != 0 ? coded : page;
-        const off_t at = static_cast<off_t>(std::uint64_t{number} * pageSize_); // a binding no lambda may capture
+    // In page order, runs of consecutive pages in one write each: fewer
+    // system calls, and the file grows in order.
+    std::sort(heldPages_.begin(), heldPages_.end());
+    heldPages_.erase(std::unique(heldPages_.begin(), heldPages_.end()), heldPages_.end());
+    std::size_t next = 0;
+    const auto heldAt = [&](std::size_t i) -> Cached* {
+        const auto found = pages_.find(heldPages_[i]);
+        return found != pages_.end() && found->second.held ? &found->second : nullptr;
+    };
+    while (next < heldPages_.size()) {
+        Cached* first = heldAt(next);
+        if (!first) {
+            ++next;
+            continue;
+        }
+        const std::uint32_t from = heldPages_[next];
+        std::vector<Cached*> run{first};
+        while (run.size() < kMostPagesPerWrite && next + run.size() < heldPages_.size() &&
+               heldPages_[next + run.size()] == from + run.size()) {
+            Cached* more = heldAt(next + run.size());
+            if (!more)
+                break;
+            run.push_back(more);
+        }
+        // Encoded pages, and runs of more than one, are written from a copy;
+        // a lone plain page as it is.
+        std::span<const std::uint8_t> out(first->page);
+        if (pageKey_ != 0 || run.size() > 1) {
+            out_.resize(run.size() * pageSize_);
+            for (std::size_t k = 0; k < run.size(); ++k) {
+                const std::span<std::uint8_t> slot(out_.data() + k * pageSize_, pageSize_);
+                std::copy(run[k]->page.begin(), run[k]->page.end(), slot.begin());
+                code(from + static_cast<std::uint32_t>(k), slot);
+            }
+            out = out_;
+        }
+        const off_t at = static_cast<off_t>(std::uint64_t{from} * pageSize_); // a binding no lambda may capture
         whole(
             out.size(),
             [&](std::size_t done) {
                 return ::pwrite(fd_.get(), out.data() + done, out.size() - done, at + static_cast<off_t>(done));
             },
             [&] { throw errno == ENOSPC || errno == EDQUOT ? errors::diskFull(path_) : errors::diskError(path_); });
+        for (std::size_t k = 0; k < run.size(); ++k) {
+            run[k]->held = false;
+            --held_;
+            sweep_.push_back(from + static_cast<std::uint32_t>(k));
+        }
+        next += run.size();
     }
-    if (clean_.size() + held_.size() > kMostClean)
-        clean_.clear();
-    clean_.merge(held_);
-    held_.clear();
+    heldPages_.clear();
+    makeRoom();
 }
 
 } // namespace dao::jet::detail

@@ -133,7 +133,7 @@ RowWriter::RowWriter(PageFile& file, const TargetDefinition& table) : file_(file
 std::optional<std::vector<std::uint8_t>> RowWriter::read(RowLocation location) const {
     Where at = whereOf(location);
     for (int hops = 0; hops < kMostHops; ++hops) {
-        const Page page = file_.read(at.page);
+        const Page& page = file_.read(at.page); // done with before the next read
         const std::vector<SlotSpan> spans = slotSpans(page);
         if (at.slot >= spans.size())
             damaged("a row number past the page's rows");
@@ -163,7 +163,7 @@ std::uint32_t RowWriter::roomFor(UsageMaps& maps, std::size_t bytes, std::uint32
         if (const auto known = knownFree_.find(number); known != knownFree_.end() && known->second < bytes + 2)
             return false;
         // Read past the batch: a page looked at and not taken stays out of it.
-        const Page page = file_.read(number);
+        const Page& page = file_.read(number);
         if (page[0] != kDataPageType || ownerOf(page) != table_.table.page)
             return false;
         const std::uint16_t free = freeSpace(page);

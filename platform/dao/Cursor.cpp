@@ -77,28 +77,28 @@ int Cursor::fieldIndex(const QString& name) const {
 }
 
 SnapshotCursor::SnapshotCursor(std::vector<QString> fieldNames, std::vector<Row> rows, QString readOnlyReason)
-    : names_(std::move(fieldNames)), rows_(std::move(rows)), readOnlyReason_(std::move(readOnlyReason)) {}
+    : ReadOnlyCursor(std::move(readOnlyReason)), names_(std::move(fieldNames)), rows_(std::move(rows)) {}
 
 vb::Variant SnapshotCursor::value(int field) {
     ensureCurrent();
     return rows_[static_cast<std::size_t>(position_)][static_cast<std::size_t>(field)];
 }
 
-void SnapshotCursor::setValue(int, const vb::Variant&) {
+void ReadOnlyCursor::setValue(int, const vb::Variant&) {
     throw errors::updateWithoutEdit();
 }
 
-void SnapshotCursor::edit() {
+void ReadOnlyCursor::edit() {
     throw errors::readOnlyObject(readOnlyReason_);
 }
 
-void SnapshotCursor::update(int updateType) {
+void ReadOnlyCursor::update(int updateType) {
     if (updateType != dbUpdateRegular)
         throw errors::invalidArgument();
     throw errors::updateWithoutEdit();
 }
 
-void SnapshotCursor::cancelUpdate() {
+void ReadOnlyCursor::cancelUpdate() {
     throw errors::updateWithoutEdit();
 }
 

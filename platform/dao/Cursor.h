@@ -2,7 +2,8 @@
 // The rows and position of one recordset, whatever kind of file it reads:
 // Cursor holds the moving rules (first, last, next, previous, EOF, BOF) and
 // field lookup by name; a subclass supplies the rows and the editing.
-// SnapshotCursor is the read-only kind that holds every row in memory.
+// ReadOnlyCursor refuses edits; SnapshotCursor is the read-only kind that
+// holds every row in memory.
 #include "runtime/Variant.h"
 
 #include <QString>
@@ -59,17 +60,28 @@ private:
     bool closed_ = false;
 };
 
-// Every row read at open; never editable (`readOnlyReason` says why).
-class SnapshotCursor : public Cursor {
+// A recordset that is never editable: an edit raises 3027 with the reason
+// given, the other editing calls what they raise without an edit.
+class ReadOnlyCursor : public Cursor {
+public:
+    explicit ReadOnlyCursor(QString readOnlyReason) : readOnlyReason_(std::move(readOnlyReason)) {}
+
+    void setValue(int field, const vb::Variant& value) override;
+    void edit() override;
+    void update(int updateType) override;
+    void cancelUpdate() override;
+
+private:
+    QString readOnlyReason_;
+};
+
+// Every row read at open.
+class SnapshotCursor : public ReadOnlyCursor {
 public:
     using Row = std::vector<vb::Variant>;
     SnapshotCursor(std::vector<QString> fieldNames, std::vector<Row> rows, QString readOnlyReason);
 
     vb::Variant value(int field) override;
-    void setValue(int field, const vb::Variant& value) override;
-    void edit() override;
-    void update(int updateType) override;
-    void cancelUpdate() override;
 
 protected:
     std::ptrdiff_t rowCount() const override { return static_cast<std::ptrdiff_t>(rows_.size()); }
@@ -79,7 +91,6 @@ protected:
 private:
     std::vector<QString> names_;
     std::vector<Row> rows_;
-    QString readOnlyReason_;
 };
 
 } // namespace dao

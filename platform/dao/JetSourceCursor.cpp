@@ -10,34 +10,15 @@
 namespace dao {
 
 JetSourceCursor::JetSourceCursor(std::unique_ptr<jet::TableRows> rows, QString readOnlyReason)
-    : rows_(std::move(rows)), names_(rows_->names()),
+    : ReadOnlyCursor(std::move(readOnlyReason)), rows_(std::move(rows)), names_(rows_->names()),
       count_(static_cast<std::ptrdiff_t>(
-          std::min<std::uint64_t>(rows_->count(), std::numeric_limits<std::ptrdiff_t>::max()))),
-      readOnlyReason_(std::move(readOnlyReason)) {}
+          std::min<std::uint64_t>(rows_->count(), std::numeric_limits<std::ptrdiff_t>::max()))) {}
 
 JetSourceCursor::~JetSourceCursor() = default;
 
 vb::Variant JetSourceCursor::value(int field) {
     ensureCurrent();
     return rows_->row(static_cast<std::uint64_t>(position_))[static_cast<std::size_t>(field)];
-}
-
-void JetSourceCursor::setValue(int, const vb::Variant&) {
-    throw errors::updateWithoutEdit();
-}
-
-void JetSourceCursor::edit() {
-    throw errors::readOnlyObject(readOnlyReason_);
-}
-
-void JetSourceCursor::update(int updateType) {
-    if (updateType != dbUpdateRegular)
-        throw errors::invalidArgument();
-    throw errors::updateWithoutEdit();
-}
-
-void JetSourceCursor::cancelUpdate() {
-    throw errors::updateWithoutEdit();
 }
 
 void JetSourceCursor::dropRows() {

@@ -13,17 +13,13 @@ namespace jet {
 class TableRows;
 }
 
-class JetSourceCursor final : public Cursor {
+class JetSourceCursor final : public ReadOnlyCursor {
 public:
     // `readOnlyReason` says why an edit is refused (3027).
     JetSourceCursor(std::unique_ptr<jet::TableRows> rows, QString readOnlyReason);
     ~JetSourceCursor() override;
 
     vb::Variant value(int field) override;
-    void setValue(int field, const vb::Variant& value) override;
-    void edit() override;
-    void update(int updateType) override;
-    void cancelUpdate() override;
 
 protected:
     std::ptrdiff_t rowCount() const override { return count_; }
@@ -34,7 +30,6 @@ private:
     std::unique_ptr<jet::TableRows> rows_;
     std::vector<QString> names_;
     std::ptrdiff_t count_;
-    QString readOnlyReason_;
 };
 
 } // namespace dao

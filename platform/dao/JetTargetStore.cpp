@@ -123,16 +123,8 @@ TargetTable& JetTargetStore::State::table(const QString& name) {
 const JetTargetStore::State::QueryShape* JetTargetStore::State::shape(
     const QString& sql, std::optional<detail::SimpleSelect::Literal>& literal) {
     for (auto it = shapes.begin(); it != shapes.end(); ++it) {
-        if (it->literalStart < 0) {
-            if (sql != it->text)
-                continue;
-        } else {
-            if (sql.size() <= it->literalStart || QStringView(sql).first(it->literalStart) != QStringView(it->text))
-                continue;
-            literal = detail::parseLiteralAt(sql, it->literalStart);
-            if (!literal)
-                continue;
-        }
+        if (!detail::matchesShape(sql, it->text, it->literalStart, literal))
+            continue;
         std::rotate(shapes.begin(), it, it + 1);
         return &shapes.front();
     }

@@ -203,4 +203,14 @@ vb::Variant literalValue(const SimpleSelect::Literal& literal) {
     return std::visit([](const auto& v) { return vb::Variant(v); }, literal);
 }
 
+bool matchesShape(const QString& sql, const QString& text, qsizetype literalStart,
+                  std::optional<SimpleSelect::Literal>& literal) {
+    if (literalStart < 0)
+        return sql == text;
+    if (sql.size() <= literalStart || QStringView(sql).first(literalStart) != QStringView(text))
+        return false;
+    literal = parseLiteralAt(sql, literalStart);
+    return literal.has_value();
+}
+
 } // namespace dao::detail

@@ -41,4 +41,10 @@ std::optional<SimpleSelect> parseSimpleSelect(const QString& sql);
 // not a literal alone.
 std::optional<SimpleSelect::Literal> parseLiteralAt(const QString& sql, qsizetype start);
 
+// Whether `sql` is a query of a shape kept as `text` (the whole query when
+// `literalStart` < 0, else the text before its literal); sets `literal` to
+// the query's own literal.
+bool matchesShape(const QString& sql, const QString& text, qsizetype literalStart,
+                  std::optional<SimpleSelect::Literal>& literal);
+
 } // namespace dao::detail

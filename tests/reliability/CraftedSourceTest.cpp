@@ -131,9 +131,9 @@ TEST_P(CraftedSourceTest, EndsInTheReportOrTheBoxAndTheTargetHoldsNothingForeign
     writeTable(files.target, kTargetKey, target);
     c.make(files.source);
 
-    Process child(childProgram(), {QStringLiteral("run"), files.programDir, files.source});
-    const std::optional<QString> line = child.waitForLine({QStringLiteral("done"), QStringLiteral("error ")}, 120s);
-    const std::optional<int> status = child.finish(30s);
+    const ChildRun run = runChild(files.programDir, files.source, false, 120s);
+    const std::optional<QString>& line = run.line;
+    const std::optional<int>& status = run.status;
     ASSERT_TRUE(status.has_value()) << "still running";
     ASSERT_TRUE(line.has_value()) << "ended without a word, status " << *status;
     if (c.error != 0) {

@@ -119,17 +119,16 @@ TEST_P(JetMemoryTest, EndsAsItShouldUnderOneGibibyte) {
     ASSERT_TRUE(QDir().mkpath(QFileInfo(files.source).path()));
     c.make(files.source);
 
-    Process child(childProgram(), {QStringLiteral("run"), files.programDir, files.source, QStringLiteral("--peak")});
-    const std::optional<QString> line = child.waitForLine({QStringLiteral("done"), QStringLiteral("error ")}, 300s);
-    const std::optional<QString> peak = child.waitForLine({QStringLiteral("peak-kib ")}, 30s);
-    const std::optional<int> status = child.finish(30s);
+    const ChildRun run = runChild(files.programDir, files.source, true, 300s);
+    const std::optional<QString>& line = run.line;
+    const std::optional<int>& status = run.status;
     ASSERT_TRUE(status.has_value()) << "still running";
     ASSERT_TRUE(line.has_value()) << "ended without a word, status " << *status;
     EXPECT_TRUE(line->startsWith(QStringLiteral("error %1 ").arg(c.error))) << line->toStdString();
     if (c.error == dao::err::kCorrupt)
         EXPECT_TRUE(line->contains(files.source)) << line->toStdString();
-    ASSERT_TRUE(peak.has_value()) << child.output().join(u'\n').toStdString();
-    const long long kib = peak->mid(9).toLongLong();
+    ASSERT_TRUE(run.peakKib.has_value()) << run.output.join(u'\n').toStdString();
+    const long long kib = *run.peakKib;
     EXPECT_GT(kib, 0);
     EXPECT_LT(kib, kMostKib) << line->toStdString();
 }

@@ -125,4 +125,19 @@ QString childProgram() {
     return QCoreApplication::applicationDirPath() + QStringLiteral("/tou-rel-child");
 }
 
+ChildRun runChild(const QString& programDir, const QString& source, bool peak, std::chrono::seconds timeout) {
+    QStringList arguments{QStringLiteral("run"), programDir, source};
+    if (peak)
+        arguments << QStringLiteral("--peak");
+    Process child(childProgram(), arguments);
+    ChildRun run;
+    run.line = child.waitForLine({QStringLiteral("done"), QStringLiteral("error ")}, timeout);
+    if (peak)
+        if (const std::optional<QString> line = child.waitForLine({QStringLiteral("peak-kib ")}, std::chrono::seconds(30)))
+            run.peakKib = line->mid(9).toLongLong();
+    run.status = child.finish(std::chrono::seconds(30));
+    run.output = child.output();
+    return run;
+}
+
 } // namespace reliability

@@ -48,4 +48,16 @@ private:
 // The helper program built beside the tests.
 QString childProgram();
 
+// How one revision run of the helper ("tou-rel-child run") ended.
+struct ChildRun {
+    std::optional<QString> line;      // "done ..." or "error <number> <description>"
+    std::optional<long long> peakKib; // its peak resident memory, when asked for
+    std::optional<int> status;        // nothing when it had to be killed
+    QStringList output;
+};
+
+// Runs the revision of a program folder's target from `source` in the helper
+// and waits for its end (at most `timeout` for the run).
+ChildRun runChild(const QString& programDir, const QString& source, bool peak, std::chrono::seconds timeout);
+
 } // namespace reliability

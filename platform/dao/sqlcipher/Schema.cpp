@@ -178,16 +178,8 @@ std::shared_ptr<const TableInfo> Schema::table(Sql& sql, const QString& name) {
 std::optional<Schema::ShapeHit> Schema::findShape(const QString& sql) {
     for (auto it = shapes_.begin(); it != shapes_.end(); ++it) {
         std::optional<SimpleSelect::Literal> literal;
-        if (it->literalStart < 0) {
-            if (sql != it->text)
-                continue;
-        } else {
-            if (sql.size() <= it->literalStart || QStringView(sql).first(it->literalStart) != QStringView(it->text))
-                continue;
-            literal = parseLiteralAt(sql, it->literalStart);
-            if (!literal)
-                continue;
-        }
+        if (!matchesShape(sql, it->text, it->literalStart, literal))
+            continue;
         std::rotate(shapes_.begin(), it, it + 1);
         return ShapeHit{shapes_.front().shape, std::move(literal)};
     }

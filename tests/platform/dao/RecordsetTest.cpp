@@ -2,6 +2,8 @@
 
 #include "platform/dao/ErrorCodes.h"
 
+#include <QFile>
+
 #include <functional>
 
 namespace daotest {
@@ -260,6 +262,83 @@ TEST_F(RecordsetTest, ClosedObjectsAreNoLongerSet) {
     EXPECT_EQ(raised([&] { open->MoveNext(); }).number(), kObjectInvalid);
     EXPECT_EQ(raised([&] { db->OpenRecordset(QStringLiteral(u"SELECT * FROM 棟マスタ")); }).number(), kObjectInvalid);
     EXPECT_EQ(raised([&] { db->Close(); }).number(), kObjectInvalid);
+}
+
+// A file opened apart (on its own thread, rows handed over in batches) reads
+// and edits as the same file opened here: across batch ends, backwards, and
+// past a batch cut short by its bytes.
+TEST_F(RecordsetTest, OpenedApartReadsAndEditsAsOpenedHere) {
+    const QString original = path(QStringLiteral("original.mdb"));
+    createDb(original, kStandardTable + QStringLiteral(u"WITH RECURSIVE r(n) AS (SELECT 1 UNION ALL SELECT n + 1 FROM r "
+                                                     u"LIMIT 1300) INSERT INTO 棟マスタ SELECT n, "
+                                                     u"CASE WHEN n % 500 = 7 THEN printf('%.*c', 3000000, 'x') END, "
+                                                     u"'j' || n FROM r;"));
+    using Walk = std::function<QStringList(const dao::RecordsetPtr&)>;
+    const auto read = [](const dao::RecordsetPtr& rs) {
+        return QString::number(rs->Collect(QStringLiteral(u"小学校区")).toText().size()) + QLatin1Char('/') +
+               rs->Collect(QStringLiteral(u"中学校区")).toText();
+    };
+    const struct {
+        const char* name;
+        Walk walk;
+    } walks[] = {
+        {"Forwards", [&](const dao::RecordsetPtr& rs) {
+             QStringList seen;
+             for (; !vb::isTrue(rs->Eof()); rs->MoveNext())
+                 seen << read(rs);
+             return seen;
+         }},
+        {"BackwardsFromTheLast", [&](const dao::RecordsetPtr& rs) {
+             QStringList seen;
+             for (rs->MoveLast(0); !vb::isTrue(rs->Bof()); rs->MovePrevious())
+                 seen << read(rs);
+             return seen;
+         }},
+        {"ToAndFro", [&](const dao::RecordsetPtr& rs) {
+             QStringList seen;
+             for (int i = 0; i < 700; ++i)
+                 rs->MoveNext();
+             seen << read(rs);
+             for (int i = 0; i < 300; ++i)
+                 rs->MovePrevious();
+             seen << read(rs);
+             rs->MoveLast(0);
+             seen << read(rs) << QString::number(rs->RecordCount());
+             rs->MoveFirst();
+             seen << read(rs);
+             return seen;
+         }},
+        {"EditedThenRead", [&](const dao::RecordsetPtr& rs) {
+             for (int i = 0; i < 600; ++i)
+                 rs->MoveNext();
+             rs->Edit();
+             rs->SetCollect(QStringLiteral(u"中学校区"), vb::Variant(u"changed"));
+             QStringList seen{read(rs)};
+             rs->Update();
+             seen << read(rs);
+             rs->MoveNext();
+             rs->Edit();
+             rs->MovePrevious(); // leaves the edit
+             seen << read(rs) << QString::number(raised([&] { rs->Update(); }).number());
+             return seen;
+         }},
+    };
+    for (const auto& w : walks) {
+        SCOPED_TRACE(w.name);
+        const QString copy = path(QStringLiteral("%1-apart.mdb").arg(QLatin1String(w.name)));
+        const QString mine = path(QStringLiteral("%1-here.mdb").arg(QLatin1String(w.name)));
+        ASSERT_TRUE(QFile::copy(original, copy));
+        ASSERT_TRUE(QFile::copy(original, mine));
+        const QString connect = QStringLiteral(";pwd=") + kKey;
+        const QString sql = QStringLiteral(u"SELECT 棟番号,小学校区,中学校区 FROM 棟マスタ");
+        const dao::DatabasePtr here = open(mine);
+        const dao::DatabasePtr apart = engine->Workspaces()->Item(0)->OpenDatabaseApart(copy, vb::vbFalse, vb::vbFalse, connect);
+        const QStringList expected = w.walk(here->OpenRecordset(sql));
+        ASSERT_FALSE(expected.isEmpty());
+        EXPECT_EQ(w.walk(apart->OpenRecordset(sql)), expected);
+        here->Close();
+        apart->Close();
+    }
 }
 
 } // namespace

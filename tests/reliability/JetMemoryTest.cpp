@@ -125,8 +125,9 @@ TEST_P(JetMemoryTest, EndsAsItShouldUnderOneGibibyte) {
     ASSERT_TRUE(status.has_value()) << "still running";
     ASSERT_TRUE(line.has_value()) << "ended without a word, status " << *status;
     EXPECT_TRUE(line->startsWith(QStringLiteral("error %1 ").arg(c.error))) << line->toStdString();
-    if (c.error == dao::err::kCorrupt)
+    if (c.error == dao::err::kCorrupt) {
         EXPECT_TRUE(line->contains(files.source)) << line->toStdString();
+    }
     ASSERT_TRUE(run.peakKib.has_value()) << run.output.join(u'\n').toStdString();
     const long long kib = *run.peakKib;
     EXPECT_GT(kib, 0);

@@ -85,11 +85,9 @@ public:
         pthread_attr_t attributes;
         if (pthread_attr_init(&attributes) != 0)
             throw errors::outOfMemory(file);
-        const bool ready = pthread_attr_setstacksize(&attributes, kStackBytes) == 0 &&
-                           pthread_attr_setdetachstate(&attributes, PTHREAD_CREATE_DETACHED) == 0;
+        const bool ready = pthread_attr_setstacksize(&attributes, kStackBytes) == 0;
         auto* argument = new std::shared_ptr<Shared>(shared_);
-        pthread_t thread;
-        const bool started = ready && pthread_create(&thread, &attributes, threadMain, argument) == 0;
+        const bool started = ready && pthread_create(&thread_, &attributes, threadMain, argument) == 0;
         pthread_attr_destroy(&attributes);
         if (!started) {
             delete argument;
@@ -160,14 +158,24 @@ public:
             cursor.reset();
     }
 
-    // The thread lets the file go and ends; waited for unless a stopped
-    // call is still running there.
+    // The thread lets the file go and ends; joined (so that what the
+    // libraries keep per thread is let go too) unless a stopped call is
+    // still running there, which it is then left to finish alone.
     void end() noexcept {
-        std::unique_lock lock(shared_->mutex);
-        shared_->quit = true;
-        shared_->wake.notify_one();
-        if (!shared_->busy)
-            shared_->idle.wait(lock, [&] { return shared_->ended; });
+        if (joined_)
+            return;
+        joined_ = true;
+        bool busy = false;
+        {
+            const std::lock_guard lock(shared_->mutex);
+            shared_->quit = true;
+            shared_->wake.notify_one();
+            busy = shared_->busy;
+        }
+        if (busy)
+            pthread_detach(thread_);
+        else
+            pthread_join(thread_, nullptr);
     }
 
     // The file while the thread holds it and no call is left running there.
@@ -179,7 +187,9 @@ public:
 private:
     std::shared_ptr<Shared> shared_;
     InterruptCheckPtr interrupt_;
-    bool left_ = false; // a stopped call was left to the thread
+    pthread_t thread_{};
+    bool joined_ = false; // joined or detached: end() has run
+    bool left_ = false;   // a stopped call was left to the thread
 };
 
 std::size_t sizeOf(const vb::Variant& value) {

@@ -29,7 +29,7 @@ constexpr std::size_t kStackBytes = std::size_t{256} << 20;
 // How often the caller asks the interrupt check while the thread works.
 constexpr auto kAskEvery = std::chrono::milliseconds(20);
 // How long a stopped call may take to end before the caller leaves it.
-constexpr auto kGrace = std::chrono::milliseconds(300);
+constexpr auto kGrace = std::chrono::milliseconds(150);
 // Rows handed over at once: enough to make crossing over cheap, few enough
 // bytes that a batch of the largest values stays small beside the rest.
 constexpr std::size_t kBatchRows = 512;

@@ -2,6 +2,8 @@
 
 #include <QCoreApplication>
 
+#include <gtest/gtest.h>
+
 #include <fcntl.h>
 #include <poll.h>
 #include <signal.h>
@@ -138,6 +140,11 @@ ChildRun runChild(const QString& programDir, const QString& source, bool peak, s
     run.status = child.finish(std::chrono::seconds(30));
     run.output = child.output();
     return run;
+}
+
+void expectErrorNaming(const QString& line, int number, const QString& source) {
+    EXPECT_TRUE(line.startsWith(QStringLiteral("error %1 ").arg(number))) << line.toStdString();
+    EXPECT_TRUE(line.contains(source)) << line.toStdString();
 }
 
 } // namespace reliability

@@ -60,4 +60,7 @@ struct ChildRun {
 // and waits for its end (at most `timeout` for the run).
 ChildRun runChild(const QString& programDir, const QString& source, bool peak, std::chrono::seconds timeout);
 
+// The helper's last word is error `number`, naming `source` (a test expectation).
+void expectErrorNaming(const QString& line, int number, const QString& source);
+
 } // namespace reliability

@@ -81,8 +81,7 @@ TEST_P(SqliteMemoryTest, EndsInTheReportOrTheBoxUnderOneGiB) {
     ASSERT_TRUE(status.has_value()) << "still running";
     ASSERT_TRUE(line.has_value()) << "ended without a word, status " << *status;
     if (c.error != 0) {
-        EXPECT_TRUE(line->startsWith(QStringLiteral("error %1 ").arg(c.error))) << line->toStdString();
-        EXPECT_TRUE(line->contains(files.source)) << line->toStdString();
+        expectErrorNaming(*line, c.error, files.source);
     } else {
         EXPECT_TRUE(line->startsWith(QStringLiteral("done"))) << line->left(300).toStdString();
     }

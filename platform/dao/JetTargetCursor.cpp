@@ -17,6 +17,7 @@ vb::Variant JetTargetCursor::value(int field) {
     ensureCurrent();
     if (state_.closed)
         throw errors::objectInvalid();
+    state_.settle(); // the row as the updates before left it
     return guarded(state_.path, [&] {
         return state_.value(table_, rows_[static_cast<std::size_t>(position_)],
                             columns_[static_cast<std::size_t>(field)]);

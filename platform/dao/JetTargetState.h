@@ -2,11 +2,16 @@
 // What JetTargetStore and its recordsets share: the open target (its lock,
 // working copy and pages), the tables read so far, and the reading and
 // writing of one row's values.
+//
+// Updates are applied behind the caller (jet/WriteBehind.h): the pages and
+// the tables' writers are that thread's while updates are posted, so every
+// path of the caller's that reads or writes pages settles first.
 #ifndef TOU_DAO_INTERNAL
 #error "engine internal: include platform/dao/Dao.h"
 #endif
 #include "platform/dao/Errors.h"
 #include "platform/dao/JetTargetStore.h"
+#include "platform/dao/NumberIndex.h"
 #include "platform/dao/SelectParser.h"
 #include "platform/dao/jet/Bytes.h"
 #include "platform/dao/jet/ColumnProperties.h"
@@ -18,6 +23,7 @@
 #include "platform/dao/jet/TargetLock.h"
 #include "platform/dao/jet/Text.h"
 #include "platform/dao/jet/WorkingCopy.h"
+#include "platform/dao/jet/WriteBehind.h"
 #include "runtime/Variant.h"
 
 #include <functional>
@@ -39,8 +45,8 @@ struct TargetTable {
     std::optional<std::size_t> writableIndex;      // in def.table.columns
     std::optional<std::size_t> keyIndex;           // 棟番号, for messages
     std::unique_ptr<jet::detail::RowWriter> writer;
-    // Per key column: (key, row) sorted by key, rows of one key in stored order.
-    std::map<std::size_t, std::vector<std::pair<double, jet::detail::RowLocation>>> lookups;
+    // Per key column: the rows by key; a row location orders as the rows are stored.
+    std::map<std::size_t, NumberIndex> lookups;
 };
 
 
@@ -76,6 +82,15 @@ struct JetTargetStore::State {
     bool closed = false;
     bool broken = false; // a failed flush: the copy may hold half an update
 
+    // One accepted update: the row's 中学校区 as stored (nullopt: Null).
+    struct Update {
+        detail::TargetTable* table;
+        jet::detail::RowLocation at;
+        std::optional<std::vector<std::uint8_t>> bytes;
+    };
+    // Last, so that it stops before anything it uses goes.
+    std::unique_ptr<jet::detail::WriteBehind<Update>> writes;
+
 
     void checkInterrupt() const;
     // The table (case-insensitive name; 3078 when absent), read once.
@@ -93,8 +108,13 @@ struct JetTargetStore::State {
     vb::Variant valueIn(const detail::TargetTable& t, const std::vector<std::uint8_t>& bytes, std::size_t column);
     // The row's key as messages name it.
     QString keyText(const detail::TargetTable& t, jet::detail::RowLocation at);
-    // Gives the row's 中学校区 `given`, checked against the column first.
+    // Gives the row's 中学校区 `given`: checked against the column here, then
+    // applied behind the caller (its failures raised by a later call).
     void write(detail::TargetTable& t, jet::detail::RowLocation at, const vb::Variant& given);
+    // Every update written so far applied: the pages are the caller's.
+    void settle() { writes->settle(); }
+    // Applies one update (on the write-behind thread).
+    void apply(Update& update);
 };
 
 } // namespace dao

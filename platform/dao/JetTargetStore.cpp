@@ -26,6 +26,7 @@
 #include <QFile>
 
 #include <algorithm>
+#include <exception>
 #include <map>
 #include <new>
 
@@ -102,6 +103,7 @@ TargetTable& JetTargetStore::State::table(const QString& name) {
     const std::optional<std::size_t> listed = findName(catalog, name, &CatalogEntry::name);
     if (!listed)
         throw errors::tableNotFound(name, path);
+    settle(); // its definition is read from the pages
     const CatalogEntry& entry = catalog[*listed];
     auto state = std::make_unique<TargetTable>();
     state->name = entry.name;
@@ -165,6 +167,7 @@ const JetTargetStore::State::QueryShape* JetTargetStore::State::shape(
 
 void JetTargetStore::State::scan(const TargetTable& t,
                                  const std::function<void(RowLocation, const std::vector<std::uint8_t>&)>& take) {
+    settle();
     PageBatch reading(*pages); // only read, never applied
     UsageMaps maps(reading);
     std::vector<std::uint8_t> bytes;
@@ -175,7 +178,7 @@ void JetTargetStore::State::scan(const TargetTable& t,
         const Page page = pages->read(number); // a copy: a moved row's read reads other pages
         if (page[0] != kDataPageType || ownerOf(page) != t.def.table.page)
             continue;
-        const std::vector<SlotSpan> spans = slotSpans(page);
+        const SlotSpans spans = slotSpans(page);
         for (std::size_t slot = 0; slot < spans.size(); ++slot) {
             if ((spans[slot].flags & kRowDeleted) != 0)
                 continue;
@@ -234,21 +237,34 @@ void JetTargetStore::State::write(TargetTable& t, RowLocation at, const vb::Vari
         throw errors::objectInvalid();
     const Column& c = t.def.table.columns[*t.writableIndex];
     const TargetColumn& info = t.def.columns[*t.writableIndex];
+    // A refusal names the row, read from the pages: settled first.
     std::optional<std::vector<std::uint8_t>> bytes;
     if (given.isNull()) {
         if (t.writable.required)
             throw errors::nullNotAllowed(c.name);
     } else {
         const QString value = given.toText();
-        if (value.isEmpty() && !t.writable.allowZeroLength)
+        if (value.isEmpty() && !t.writable.allowZeroLength) {
+            settle();
             throw errors::zeroLengthNotAllowed(c.name, keyText(t, at));
-        if (value.size() > info.length / 2)
+        }
+        if (value.size() > info.length / 2) {
+            settle();
             throw errors::fieldTooSmall(c.name, keyText(t, at), info.length / 2);
-        if (value.startsWith(QChar(0xFEFF)))
+        }
+        if (value.startsWith(QChar(0xFEFF))) {
+            settle();
             throw errors::textNotStorable(c.name, keyText(t, at));
+        }
         bytes = encodeText(value, info.compressed);
     }
-    guarded(path, [&] { t.writer->write(at, c, bytes, [&] { return keyText(t, at); }); });
+    writes->post({&t, at, std::move(bytes)});
+}
+
+void JetTargetStore::State::apply(Update& u) {
+    TargetTable& t = *u.table;
+    const Column& c = t.def.table.columns[*t.writableIndex];
+    guarded(path, [&] { t.writer->write(u.at, c, u.bytes, [&] { return keyText(t, u.at); }); });
     if (pages->full()) {
         try {
             pages->flush();
@@ -309,6 +325,8 @@ std::shared_ptr<JetTargetStore> JetTargetStore::open(const ProbedFile& file, con
     }
     state->copy = std::make_unique<WorkingCopy>(path, state->lock->fd());
     state->pages = std::make_unique<PageFile>(state->copy->open(), path, state->header, count);
+    State& s = *state;
+    state->writes = std::make_unique<WriteBehind<State::Update>>([&s](State::Update& u) { s.apply(u); });
     return std::shared_ptr<JetTargetStore>(new JetTargetStore(std::move(state)));
 }
 
@@ -336,25 +354,19 @@ std::unique_ptr<Cursor> JetTargetStore::openRecordset(const QString& sql) {
             const std::optional<double> wanted = numberOf(detail::literalValue(*literal));
             auto lookup = t.lookups.find(key);
             if (lookup == t.lookups.end()) {
-                std::vector<std::pair<double, RowLocation>> entries;
+                std::vector<detail::NumberIndex::Entry> entries;
                 s.scan(t, [&](RowLocation at, const std::vector<std::uint8_t>& bytes) {
                     if (const std::optional<double> k = numberOf(s.valueIn(t, bytes, key)); k && *k == *k)
-                        entries.emplace_back(*k, at);
+                        entries.push_back({*k, at});
                 });
-                std::stable_sort(entries.begin(), entries.end(),
-                                 [](const auto& a, const auto& b) { return a.first < b.first; });
-                entries.shrink_to_fit();
-                lookup = t.lookups.emplace(key, std::move(entries)).first;
+                lookup = t.lookups.emplace(key, detail::NumberIndex(std::move(entries))).first;
                 ++s.stats.lookupsBuilt;
             } else {
                 ++s.stats.lookupAnswers;
             }
             if (wanted) {
-                const auto& entries = lookup->second;
-                auto at = std::lower_bound(entries.begin(), entries.end(), *wanted,
-                                           [](const auto& e, double k) { return e.first < k; });
-                for (; at != entries.end() && at->first == *wanted; ++at)
-                    rows.push_back(at->second);
+                for (const detail::NumberIndex::Entry& e : lookup->second.find(*wanted))
+                    rows.push_back(static_cast<RowLocation>(e.row));
             }
         }
         return std::make_unique<detail::JetTargetCursor>(shared_from_this(), s, t, shape->names, shape->chosen,
@@ -369,13 +381,26 @@ void JetTargetStore::commit() {
     s.closed = true;
     const std::unique_ptr<WorkingCopy> copy = std::move(s.copy);
     const std::unique_ptr<TargetLock> lock = std::move(s.lock);
-    if (s.broken)
+    // An update that failed behind the caller and was not raised yet: the
+    // ones before it are kept all the same, then it is raised.
+    std::exception_ptr failed;
+    try {
+        s.settle();
+    } catch (...) {
+        failed = std::current_exception();
+    }
+    if (s.broken) {
+        if (failed)
+            std::rethrow_exception(failed);
         throw errors::diskError(s.path);
-    if (!s.pages->changed())
-        return; // the copy goes; the original was never touched
-    s.pages->flush();
-    s.pages.reset();
-    copy->replaceOriginal();
+    }
+    if (s.pages->changed()) {
+        s.pages->flush();
+        s.pages.reset();
+        copy->replaceOriginal();
+    } // otherwise the copy goes; the original was never touched
+    if (failed)
+        std::rethrow_exception(failed);
 }
 
 void JetTargetStore::close() {

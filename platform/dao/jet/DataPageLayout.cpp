@@ -49,10 +49,10 @@ void eachSlot(const Page& page, Count count, Take take) {
 
 } // namespace
 
-std::vector<SlotSpan> slotSpans(const Page& page) {
-    std::vector<SlotSpan> spans;
+SlotSpans slotSpans(const Page& page) {
+    SlotSpans spans;
     eachSlot(
-        page, [&](std::size_t rows) { spans.reserve(rows); },
+        page, [](std::size_t) {},
         [&](std::size_t start, std::size_t end, std::uint16_t flags) { spans.push_back({start, end, flags}); });
     return spans;
 }
@@ -73,6 +73,11 @@ std::uint16_t freeSpace(const Page& page) {
         page, [&](std::size_t rows) { count = rows; },
         [&](std::size_t start, std::size_t, std::uint16_t) { lowest = start; });
     return static_cast<std::uint16_t>(lowest - (kOffsetsAt + 2 * count));
+}
+
+std::uint16_t freeSpace(const SlotSpans& spans) {
+    const std::size_t lowest = spans.empty() ? kPageSize : spans.back().start;
+    return static_cast<std::uint16_t>(lowest - (kOffsetsAt + 2 * spans.size()));
 }
 
 std::uint32_t ownerOf(const Page& page) {
@@ -102,15 +107,9 @@ void repack(Page& page, const std::vector<Slot>& rows) {
 
 namespace {
 
-// The rows of `spans` from `first` on moved by `shift` (towards the page's
-// end when positive), `count` slots in the table, the free space between the
-// table and the lowest row zeroed, as repack() leaves a page.
-void relayout(Page& page, const std::vector<SlotSpan>& spans, std::size_t first, std::ptrdiff_t shift,
-              std::size_t count, std::size_t lowest) {
-    for (std::size_t j = first; j < spans.size(); ++j)
-        put16(page, kOffsetsAt + 2 * j,
-              static_cast<std::uint16_t>(static_cast<std::size_t>(static_cast<std::ptrdiff_t>(spans[j].start) + shift) |
-                                         spans[j].flags));
+// `count` slots in the table, the free space between the table and the
+// lowest row zeroed, as repack() leaves a page.
+void finishLayout(Page& page, std::size_t count, std::size_t lowest) {
     const std::size_t tableEnd = kOffsetsAt + 2 * count;
     std::fill(page.begin() + static_cast<std::ptrdiff_t>(tableEnd), page.begin() + static_cast<std::ptrdiff_t>(lowest),
               std::uint8_t{0});
@@ -118,14 +117,18 @@ void relayout(Page& page, const std::vector<SlotSpan>& spans, std::size_t first,
     put16(page, kFreeAt, static_cast<std::uint16_t>(lowest - tableEnd));
 }
 
-std::size_t rowBytes(const std::vector<SlotSpan>& spans) {
+std::size_t rowBytes(const SlotSpans& spans) {
     return spans.empty() ? 0 : kPageSize - spans.back().start;
 }
 
 } // namespace
 
 void replaceSlot(Page& page, std::size_t index, std::span<const std::uint8_t> bytes, std::uint16_t flags) {
-    const std::vector<SlotSpan> spans = slotSpans(page);
+    replaceSlot(page, slotSpans(page), index, bytes, flags);
+}
+
+void replaceSlot(Page& page, const SlotSpans& spans, std::size_t index, std::span<const std::uint8_t> bytes,
+                 std::uint16_t flags) {
     if (index >= spans.size())
         damaged("a row number past the page's rows");
     const SlotSpan old = spans[index];
@@ -139,22 +142,26 @@ void replaceSlot(Page& page, std::size_t index, std::span<const std::uint8_t> by
     const std::size_t newStart = old.end - bytes.size();
     std::memmove(page.data() + newStart - below, page.data() + lowest, below);
     std::copy(bytes.begin(), bytes.end(), page.begin() + static_cast<std::ptrdiff_t>(newStart));
-    std::vector<SlotSpan> moved = spans;
-    moved[index] = {newStart - static_cast<std::size_t>(shift), old.end, flags}; // placed by the shift below
-    relayout(page, moved, index, shift, spans.size(), newStart - below);
+    put16(page, kOffsetsAt + 2 * index, static_cast<std::uint16_t>(newStart | flags));
+    for (std::size_t j = index + 1; j < spans.size(); ++j)
+        put16(page, kOffsetsAt + 2 * j,
+              static_cast<std::uint16_t>(static_cast<std::size_t>(static_cast<std::ptrdiff_t>(spans[j].start) + shift) |
+                                         spans[j].flags));
+    finishLayout(page, spans.size(), newStart - below);
 }
 
 std::size_t appendSlot(Page& page, std::span<const std::uint8_t> bytes, std::uint16_t flags) {
-    std::vector<SlotSpan> spans = slotSpans(page);
+    const SlotSpans spans = slotSpans(page);
     if (spans.size() + 1 > kMostRowsPerPage ||
         kOffsetsAt + 2 * (spans.size() + 1) + rowBytes(spans) + bytes.size() > kPageSize)
         damaged("rows that do not fit their page");
     const std::size_t lowest = spans.empty() ? kPageSize : spans.back().start;
     const std::size_t start = lowest - bytes.size();
     std::copy(bytes.begin(), bytes.end(), page.begin() + static_cast<std::ptrdiff_t>(start));
-    spans.push_back({start, lowest, flags});
-    relayout(page, spans, spans.size() - 1, 0, spans.size(), start);
-    return spans.size() - 1;
+    const std::size_t index = spans.size();
+    put16(page, kOffsetsAt + 2 * index, static_cast<std::uint16_t>(start | flags));
+    finishLayout(page, index + 1, start);
+    return index;
 }
 
 Page emptyDataPage(std::uint32_t owner) {

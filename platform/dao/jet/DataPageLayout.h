@@ -10,6 +10,7 @@
 #include "platform/dao/jet/DataPage.h"
 #include "platform/dao/jet/PageFile.h"
 
+#include <array>
 #include <cstdint>
 #include <span>
 #include <vector>
@@ -30,10 +31,31 @@ struct SlotSpan {
     std::uint16_t flags;
 };
 
+// A page's slots, held in place rather than on the heap: every update asks
+// for them several times.
+class SlotSpans {
+public:
+    std::size_t size() const noexcept { return size_; }
+    bool empty() const noexcept { return size_ == 0; }
+    SlotSpan& operator[](std::size_t i) noexcept { return items_[i]; }
+    const SlotSpan& operator[](std::size_t i) const noexcept { return items_[i]; }
+    const SlotSpan& back() const noexcept { return items_[size_ - 1]; }
+    // The caller has checked that the page takes one more.
+    void push_back(const SlotSpan& span) noexcept { items_[size_++] = span; }
+    const SlotSpan* begin() const noexcept { return items_.data(); }
+    const SlotSpan* end() const noexcept { return items_.data() + size_; }
+
+private:
+    std::array<SlotSpan, kMostRowsPerPage> items_; // left uninitialised past size_
+    std::size_t size_ = 0;
+};
+
 // Damaged unless `page` is a data page whose slots lie in order inside it.
-std::vector<SlotSpan> slotSpans(const Page& page);
+SlotSpans slotSpans(const Page& page);
 std::vector<Slot> pageSlots(const Page& page);
 std::uint16_t freeSpace(const Page& page);
+// The same for the page `spans` were taken from, without walking it again.
+std::uint16_t freeSpace(const SlotSpans& spans);
 std::uint32_t ownerOf(const Page& page);
 
 // `page` (bytes 0-13 kept) with `slots` packed down from its end, the free
@@ -44,6 +66,9 @@ void repack(Page& page, const std::vector<Slot>& slots);
 // `bytes` and `flags` instead, without taking the page apart: the rows after
 // it move by the difference. Damaged when they do not fit.
 void replaceSlot(Page& page, std::size_t index, std::span<const std::uint8_t> bytes, std::uint16_t flags);
+// The same, `spans` being the page's slots as they stand.
+void replaceSlot(Page& page, const SlotSpans& spans, std::size_t index, std::span<const std::uint8_t> bytes,
+                 std::uint16_t flags);
 // What repack() gives for the page's own slots and one more at the end;
 // returns the new slot's index. Damaged when it does not fit.
 std::size_t appendSlot(Page& page, std::span<const std::uint8_t> bytes, std::uint16_t flags);

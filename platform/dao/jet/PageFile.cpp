@@ -16,6 +16,8 @@ namespace {
 
 // Consecutive held pages go out in one write of at most this many.
 constexpr std::size_t kMostPagesPerWrite = 64;
+// Buffers kept for reuse, at most: the cache lets go of one page per read.
+constexpr std::size_t kMostSpare = 16;
 
 // Repeats `step` (one pread or pwrite of what is left, from byte `done` on)
 // until `size` bytes are through, again where a signal cut it short;
@@ -70,8 +72,20 @@ void PageFile::makeRoom() const {
             sweep_.push_back(number);
             continue;
         }
+        if (spare_.size() < kMostSpare)
+            spare_.push_back(std::move(found->second.page));
         pages_.erase(found);
     }
+}
+
+Page PageFile::buffer() const {
+    Page page;
+    if (!spare_.empty()) {
+        page = std::move(spare_.back());
+        spare_.pop_back();
+    }
+    page.resize(pageSize_);
+    return page;
 }
 
 const Page& PageFile::read(std::uint32_t number) const {
@@ -81,7 +95,7 @@ const Page& PageFile::read(std::uint32_t number) const {
         found->second.recent = true;
         return found->second.page;
     }
-    Page page(pageSize_);
+    Page page = buffer(); // every byte read below
     whole(
         page.size(),
         [&](std::size_t done) {
@@ -100,13 +114,13 @@ const Page& PageFile::read(std::uint32_t number) const {
     return cached.page;
 }
 
-void PageFile::write(std::uint32_t number, Page page) {
+Page PageFile::write(std::uint32_t number, Page page) {
     if (number == 0 || number > count_ || page.size() != pageSize_)
         damaged("a page written outside the file");
     if (number == count_)
         ++count_;
     Cached& cached = pages_[number];
-    cached.page = std::move(page);
+    std::swap(cached.page, page);
     cached.recent = true;
     if (!cached.held) {
         cached.held = true;
@@ -114,6 +128,7 @@ void PageFile::write(std::uint32_t number, Page page) {
         heldPages_.push_back(number);
     }
     changed_ = true;
+    return page;
 }
 
 bool PageFile::full() const noexcept {

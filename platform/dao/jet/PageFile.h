@@ -48,7 +48,9 @@ public:
     // that reads another page first keeps a copy.
     const Page& read(std::uint32_t number) const;
     // Takes a page (decoded) to write; `number` may be count() to append.
-    void write(std::uint32_t number, Page page);
+    // Gives back the buffer of the page it replaces (empty for a new one):
+    // read just before, it is warm, the best place for the caller's next page.
+    Page write(std::uint32_t number, Page page);
     // Enough pages are held that they should be written (between two
     // updates, so that the copy never holds half of one).
     bool full() const noexcept;
@@ -56,6 +58,8 @@ public:
     // not yet written stay held).
     void flush();
     bool changed() const noexcept { return changed_; }
+    // A page-sized buffer, one let go of by the cache when there is one.
+    Page buffer() const;
 
 private:
     struct Cached {
@@ -80,6 +84,10 @@ private:
     // Pages the sweep may let go of, in the order it looks at them; a number
     // may be stale (gone or held since), and is then passed over.
     mutable std::deque<std::uint32_t> sweep_;
+    // Buffers of pages let go of, for the next pages read: once the cache is
+    // full a read reuses one rather than freeing and allocating (which, with
+    // the reads and the letting go on different threads, grows the heap).
+    mutable std::vector<Page> spare_;
     std::vector<std::uint32_t> heldPages_; // may name pages written since
     std::size_t held_ = 0;
     std::vector<std::uint8_t> out_;        // consecutive held pages, one write

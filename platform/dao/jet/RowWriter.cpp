@@ -48,7 +48,7 @@ std::vector<std::uint8_t> pointerBytes(std::size_t size, Where to) {
 
 } // namespace
 
-std::vector<std::uint8_t> rowWithValue(const std::vector<std::uint8_t>& row, const TargetDefinition& table,
+std::vector<std::uint8_t> rowWithValue(std::span<const std::uint8_t> row, const TargetDefinition& table,
                                        const Column& column, const std::optional<std::vector<std::uint8_t>>& value) {
     const Bytes r(row);
     const std::size_t length = row.size();
@@ -128,13 +128,31 @@ std::vector<std::uint8_t> padded(const std::vector<std::uint8_t>& row, std::size
 
 } // namespace
 
-RowWriter::RowWriter(PageFile& file, const TargetDefinition& table) : file_(file), table_(table) {}
+namespace {
+// More than any page's free bytes.
+constexpr std::uint16_t kUnknown = 0xFFFF;
+} // namespace
+
+RowWriter::RowWriter(PageFile& file, const TargetDefinition& table)
+    : file_(file), table_(table), batch_(file), emptyPage_(emptyDataPage(table.table.page)) {}
+
+std::optional<std::uint16_t> RowWriter::knownFree(std::uint32_t page) const {
+    if (page >= knownFree_.size() || knownFree_[page] == kUnknown)
+        return std::nullopt;
+    return knownFree_[page];
+}
+
+void RowWriter::setKnownFree(std::uint32_t page, std::uint16_t bytes) {
+    if (page >= knownFree_.size())
+        knownFree_.resize(std::max<std::size_t>(page + 1, knownFree_.size() * 2), kUnknown);
+    knownFree_[page] = bytes;
+}
 
 std::optional<std::vector<std::uint8_t>> RowWriter::read(RowLocation location) const {
     Where at = whereOf(location);
     for (int hops = 0; hops < kMostHops; ++hops) {
         const Page& page = file_.read(at.page); // done with before the next read
-        const std::vector<SlotSpan> spans = slotSpans(page);
+        const SlotSpans spans = slotSpans(page);
         if (at.slot >= spans.size())
             damaged("a row number past the page's rows");
         const SlotSpan& s = spans[at.slot];
@@ -160,15 +178,16 @@ std::uint32_t RowWriter::roomFor(UsageMaps& maps, std::size_t bytes, std::uint32
     const auto fits = [&](std::uint32_t number) {
         if (number == avoidA || number == avoidB || number == 0 || number >= file_.count())
             return false;
-        if (const auto known = knownFree_.find(number); known != knownFree_.end() && known->second < bytes + 2)
+        if (const std::optional<std::uint16_t> known = knownFree(number); known && *known < bytes + 2)
             return false;
         // Read past the batch: a page looked at and not taken stays out of it.
         const Page& page = file_.read(number);
         if (page[0] != kDataPageType || ownerOf(page) != table_.table.page)
             return false;
-        const std::uint16_t free = freeSpace(page);
-        knownFree_[number] = free;
-        return free >= bytes + 2 && slotSpans(page).size() < kMostRowsPerPage;
+        const SlotSpans spans = slotSpans(page);
+        const std::uint16_t free = freeSpace(spans);
+        setKnownFree(number, free);
+        return free >= bytes + 2 && spans.size() < kMostRowsPerPage;
     };
     if (lastRoom_ != 0 && fits(lastRoom_))
         return lastRoom_;
@@ -182,11 +201,11 @@ std::uint32_t RowWriter::roomFor(UsageMaps& maps, std::size_t bytes, std::uint32
         // A page known to lack room even for the smallest row asked for so
         // far is passed by from now on, until some page gains room: the
         // search stays the same, without walking every full page again.
-        const auto known = knownFree_.find(number);
-        if (i == scanFrom_ && known != knownFree_.end() && known->second < smallestAsked_ + 2)
+        const std::optional<std::uint16_t> known = knownFree(number);
+        if (i == scanFrom_ && known && *known < smallestAsked_ + 2)
             ++scanFrom_;
     }
-    const std::uint32_t made = maps.allocate(emptyDataPage(table_.table.page));
+    const std::uint32_t made = maps.allocate(emptyPage_);
     maps.add(table_.ownedMap, made);
     maps.add(table_.freeMap, made);
     // Looked at first next time (a failed update leaves a number past the
@@ -198,62 +217,60 @@ std::uint32_t RowWriter::roomFor(UsageMaps& maps, std::size_t bytes, std::uint32
 
 void RowWriter::write(RowLocation location, const Column& column, const std::optional<std::vector<std::uint8_t>>& value,
                       const std::function<QString()>& key) {
-    PageBatch batch(file_);
+    PageBatch& batch = batch_;
+    batch.discard(); // what a failed update before this one left
     UsageMaps maps(batch);
     const Where head = whereOf(location);
+    Page& headPage = batch.page(head.page);
+    const SlotSpans headSpans = slotSpans(headPage);
+    if (head.slot >= headSpans.size())
+        damaged("a row number past the page's rows");
+    const SlotSpan headSpan = headSpans[head.slot];
+    if ((headSpan.flags & kRowDeleted) != 0)
+        throw errors::recordDeleted();
     Where data = head;
-    {
-        const std::vector<SlotSpan> spans = slotSpans(batch.page(head.page));
-        if (head.slot >= spans.size())
-            damaged("a row number past the page's rows");
-        if ((spans[head.slot].flags & kRowDeleted) != 0)
-            throw errors::recordDeleted();
-        if ((spans[head.slot].flags & kRowOverflow) != 0) {
-            const Page& page = batch.page(head.page);
-            data = whereOf(Bytes(page).u32(spans[head.slot].start));
-            if (data.page == head.page)
-                damaged("a row moved onto its own page");
-        }
+    if ((headSpan.flags & kRowOverflow) != 0) {
+        data = whereOf(Bytes(headPage).u32(headSpan.start));
+        if (data.page == head.page)
+            damaged("a row moved onto its own page");
     }
-    Page& dataPage = batch.page(data.page);
-    SlotSpan here{};
-    {
-        const std::vector<SlotSpan> spans = slotSpans(dataPage);
-        if (data.slot >= spans.size() || (spans[data.slot].flags & kRowOverflow) != 0)
-            damaged("an overflow pointer to no row");
-        here = spans[data.slot];
-    }
+    // The pages' slots are taken once: each page below is changed at most
+    // once, after the last use of its slots.
+    Page& dataPage = data.page == head.page ? headPage : batch.page(data.page);
+    SlotSpans movedSpans;
+    if (data.page != head.page)
+        movedSpans = slotSpans(dataPage);
+    const SlotSpans& dataSpans = data.page == head.page ? headSpans : movedSpans;
+    if (data.slot >= dataSpans.size() || (dataSpans[data.slot].flags & kRowOverflow) != 0)
+        damaged("an overflow pointer to no row");
+    const SlotSpan here = dataSpans[data.slot];
     const std::vector<std::uint8_t> row =
-        rowWithValue(std::vector<std::uint8_t>(dataPage.begin() + static_cast<std::ptrdiff_t>(here.start),
-                                               dataPage.begin() + static_cast<std::ptrdiff_t>(here.end)),
-                     table_, column, value);
+        rowWithValue(std::span(dataPage).subspan(here.start, here.end - here.start), table_, column, value);
     if (row.size() > kMostRowBytes)
         throw errors::recordTooLarge(key(), static_cast<int>(kMostRowBytes));
     const std::size_t place = here.end - here.start;
-    const std::uint16_t free = freeSpace(dataPage);
+    const std::uint16_t free = freeSpace(dataSpans);
 
     // Each case changes only the slots it names: every other row keeps its bytes and flags.
     if (row.size() <= place) {
-        replaceSlot(dataPage, data.slot, padded(row, place), here.flags);
+        replaceSlot(dataPage, dataSpans, data.slot, padded(row, place), here.flags);
     } else if (row.size() - place <= free) {
-        replaceSlot(dataPage, data.slot, row, here.flags);
+        replaceSlot(dataPage, dataSpans, data.slot, row, here.flags);
     } else {
         const std::uint32_t target = roomFor(maps, row.size(), head.page, data.page);
         Page& targetPage = batch.page(target);
         const std::size_t slot = appendSlot(targetPage, row, kRowDeleted);
         const Where moved{target, static_cast<std::uint16_t>(slot)};
-        Page& headPage = batch.page(head.page);
-        const SlotSpan headSpan = slotSpans(headPage)[head.slot];
-        replaceSlot(headPage, head.slot, pointerBytes(headSpan.end - headSpan.start, moved),
+        replaceSlot(headPage, headSpans, head.slot, pointerBytes(headSpan.end - headSpan.start, moved),
                     static_cast<std::uint16_t>(headSpan.flags | kRowOverflow));
         if (data.page != head.page) {
             // The old place: a deleted slot with no bytes, so no reader meets the row twice.
-            replaceSlot(batch.page(data.page), data.slot, {}, static_cast<std::uint16_t>(kRowDeleted | kRowOverflow));
+            replaceSlot(dataPage, dataSpans, data.slot, {}, static_cast<std::uint16_t>(kRowDeleted | kRowOverflow));
             morePageRoom(); // that page has more room than it had
         }
-        knownFree_[target] = freeSpace(targetPage);
+        setKnownFree(target, freeSpace(targetPage));
     }
-    knownFree_[data.page] = freeSpace(batch.page(data.page));
+    setKnownFree(data.page, freeSpace(dataPage));
     batch.apply();
 }
 

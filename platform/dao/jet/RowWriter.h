@@ -13,6 +13,7 @@
 #ifndef TOU_DAO_INTERNAL
 #error "engine internal: include platform/dao/Dao.h"
 #endif
+#include "platform/dao/jet/PageBatch.h"
 #include "platform/dao/jet/PageFile.h"
 #include "platform/dao/jet/TargetDefinition.h"
 
@@ -20,7 +21,7 @@
 #include <cstdint>
 #include <functional>
 #include <optional>
-#include <unordered_map>
+#include <span>
 #include <vector>
 
 namespace dao::jet::detail {
@@ -43,10 +44,16 @@ private:
     std::uint32_t roomFor(class UsageMaps& maps, std::size_t bytes,
                           std::uint32_t avoidA, std::uint32_t avoidB);
 
+    // The free bytes last seen on `page`, if any.
+    std::optional<std::uint16_t> knownFree(std::uint32_t page) const;
+    void setKnownFree(std::uint32_t page, std::uint16_t bytes);
+
     PageFile& file_;
     const TargetDefinition& table_;
+    PageBatch batch_; // one update's pages at a time, its buffers reused
+    const Page emptyPage_; // what a page added to the table starts as
     std::optional<std::vector<std::uint32_t>> roomPages_; // the free-space map, read once
-    std::unordered_map<std::uint32_t, std::uint16_t> knownFree_;
+    std::vector<std::uint16_t> knownFree_; // by page number; kUnknown where not seen
     std::uint32_t lastRoom_ = 0;
     // The search for room starts at roomPages_[scanFrom_]: every page before
     // it is known to lack room for smallestAsked_ bytes.
@@ -57,7 +64,7 @@ private:
 
 // `row` with `column`'s value replaced (a row older than the column made as
 // wide as the definition).
-std::vector<std::uint8_t> rowWithValue(const std::vector<std::uint8_t>& row, const TargetDefinition& table,
+std::vector<std::uint8_t> rowWithValue(std::span<const std::uint8_t> row, const TargetDefinition& table,
                                        const Column& column, const std::optional<std::vector<std::uint8_t>>& value);
 
 } // namespace dao::jet::detail

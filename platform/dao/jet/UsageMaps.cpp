@@ -42,7 +42,7 @@ void UsageMaps::setBit(std::uint8_t* bits, std::size_t index, bool on) {
 
 UsageMaps::MapRow UsageMaps::row(std::uint32_t pointer) {
     Page& holder = batch_.page(pointer >> 8);
-    const std::vector<SlotSpan> spans = slotSpans(holder);
+    const SlotSpans spans = slotSpans(holder);
     const std::size_t index = pointer & 0xFF;
     if (index >= spans.size() || (spans[index].flags & kRowDeleted) != 0)
         damaged("a usage map row that is not there");
@@ -87,7 +87,7 @@ std::uint32_t UsageMaps::newMapPage(bool allFree) {
     page[3] = 0;
     // The global map would need this very page marked while it is being
     // made: the mark waits until the map page is in place.
-    const std::uint32_t number = batch_.append(std::move(page));
+    const std::uint32_t number = batch_.append(page);
     pendingUsed_.push_back(number);
     return number;
 }
@@ -182,8 +182,8 @@ void UsageMaps::markPending() {
         markUsed(p);
 }
 
-std::uint32_t UsageMaps::allocate(Page page) {
-    const std::uint32_t number = batch_.append(std::move(page));
+std::uint32_t UsageMaps::allocate(const Page& page) {
+    const std::uint32_t number = batch_.append(page);
     markUsed(number);
     return number;
 }

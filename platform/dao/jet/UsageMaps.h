@@ -26,7 +26,7 @@ public:
     // Lists `page` in the table map at `pointer`.
     void add(std::uint32_t pointer, std::uint32_t page);
     // A new page at the end of the file, marked used in the global map.
-    std::uint32_t allocate(Page page);
+    std::uint32_t allocate(const Page& page);
 
 private:
     struct MapRow {

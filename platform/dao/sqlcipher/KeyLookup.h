@@ -11,6 +11,8 @@
 #ifndef TOU_DAO_INTERNAL
 #error "engine internal: include platform/dao/Dao.h"
 #endif
+#include "platform/dao/NumberIndex.h"
+
 #include <sqlcipher/sqlite3.h>
 
 #include <cstddef>
@@ -36,22 +38,10 @@ public:
     // may differ where their nearest reals do not.
     bool find(const std::variant<std::int64_t, double>& number, std::vector<std::int64_t>& rowids) const;
 
-    std::size_t bytes() const {
-        return entries_.capacity() * sizeof(Entry) + slots_.capacity() * sizeof(std::uint32_t);
-    }
+    std::size_t bytes() const { return index_.bytes(); }
 
 private:
-    struct Entry {
-        double key;
-        std::int64_t rowid;
-    };
-    std::size_t slotOf(double key) const;
-
-    std::vector<Entry> entries_; // by key, then rowid
-    // Open addressing over the distinct keys: 1 + the index of a key's first
-    // entry, 0 for a free slot. A sorted search alone costs a cache miss per
-    // halving on a large table; this finds a key in about one.
-    std::vector<std::uint32_t> slots_;
+    NumberIndex index_; // rows are rowids
 };
 
 } // namespace dao::detail

@@ -117,6 +117,6 @@ INSTANTIATE_TEST_SUITE_P(Limits, PageFileKeeps,
                          ::testing::Values(Case{"PlainFewKept", 0, {4, 2}}, Case{"EncodedFewKept", 0x6B1F3C27, {4, 2}},
                                            Case{"EncodedOneHeld", 0x0A0B0C0D, {2, 1}},
                                            Case{"PlainAllKept", 0, {1000, 500}}),
-                         [](const ::testing::TestParamInfo<Case>& info) { return std::string(info.param.name); });
+                         [](const ::testing::TestParamInfo<Case>& param) { return std::string(param.param.name); });
 
 } // namespace

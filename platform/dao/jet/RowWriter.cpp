@@ -14,6 +14,8 @@ namespace dao::jet::detail {
 namespace {
 // Pages with room looked at for one row, at most.
 constexpr std::size_t kMostCandidates = 64;
+// A free-space memo for a page not looked at: more than any page's free bytes.
+constexpr std::uint16_t kUnknown = 0xFFFF;
 } // namespace
 
 namespace {
@@ -128,11 +130,6 @@ std::vector<std::uint8_t> padded(const std::vector<std::uint8_t>& row, std::size
 
 } // namespace
 
-namespace {
-// More than any page's free bytes.
-constexpr std::uint16_t kUnknown = 0xFFFF;
-} // namespace
-
 RowWriter::RowWriter(PageFile& file, const TargetDefinition& table)
     : file_(file), table_(table), batch_(file), emptyPage_(emptyDataPage(table.table.page)) {}
 
@@ -234,8 +231,8 @@ void RowWriter::write(RowLocation location, const Column& column, const std::opt
         if (data.page == head.page)
             damaged("a row moved onto its own page");
     }
-    // The pages' slots are taken once: each page below is changed at most
-    // once, after the last use of its slots.
+    // The pages' slots are taken once for the cases that change only these
+    // pages; a move may change any page through the maps, so it takes them again.
     Page& dataPage = data.page == head.page ? headPage : batch.page(data.page);
     SlotSpans movedSpans;
     if (data.page != head.page)
@@ -261,11 +258,15 @@ void RowWriter::write(RowLocation location, const Column& column, const std::opt
         Page& targetPage = batch.page(target);
         const std::size_t slot = appendSlot(targetPage, row, kRowDeleted);
         const Where moved{target, static_cast<std::uint16_t>(slot)};
-        replaceSlot(headPage, headSpans, head.slot, pointerBytes(headSpan.end - headSpan.start, moved),
-                    static_cast<std::uint16_t>(headSpan.flags | kRowOverflow));
+        const SlotSpans now = slotSpans(headPage);
+        if (head.slot >= now.size())
+            damaged("a row number past the page's rows");
+        const SlotSpan pointer = now[head.slot];
+        replaceSlot(headPage, head.slot, pointerBytes(pointer.end - pointer.start, moved),
+                    static_cast<std::uint16_t>(pointer.flags | kRowOverflow));
         if (data.page != head.page) {
             // The old place: a deleted slot with no bytes, so no reader meets the row twice.
-            replaceSlot(dataPage, dataSpans, data.slot, {}, static_cast<std::uint16_t>(kRowDeleted | kRowOverflow));
+            replaceSlot(dataPage, data.slot, {}, static_cast<std::uint16_t>(kRowDeleted | kRowOverflow));
             morePageRoom(); // that page has more room than it had
         }
         setKnownFree(target, freeSpace(targetPage));

@@ -66,10 +66,10 @@ QByteArray JetCraft::page(std::uint32_t number) const {
     return base_.mid(qsizetype{number} * kPage, kPage);
 }
 
-std::uint32_t JetCraft::definitionPage(const QString& table) const {
+std::uint32_t JetCraft::definitionPage(const QString& table, const QString& password) const {
     const QStringList columns{QStringLiteral("Id"), QStringLiteral("Name"), QStringLiteral("Type")};
     const dao::jet::Table catalog =
-        dao::jet::JetFile::open(work_, QString())->read(QStringLiteral("MSysObjects"), columns, {});
+        dao::jet::JetFile::open(work_, password)->read(QStringLiteral("MSysObjects"), columns, {});
     for (const auto& row : catalog.rows)
         if (row[1].toText() == table)
             if (const auto page = dao::jet::tableDefinitionPage(row[2], row[0]))

@@ -23,7 +23,7 @@ public:
     JetCraft(const QString& fixture, QString work);
 
     // The definition page of `table`, read with the reader (before any change is written).
-    std::uint32_t definitionPage(const QString& table) const;
+    std::uint32_t definitionPage(const QString& table, const QString& password = {}) const;
     // The fixture's data pages that hold rows of the table defined on `definition`.
     std::vector<std::uint32_t> dataPages(std::uint32_t definition) const;
     QByteArray page(std::uint32_t number) const;

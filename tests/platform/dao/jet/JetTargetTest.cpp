@@ -9,6 +9,7 @@
 #include "platform/dao/jet/Rc4.h"
 #include "tests/platform/dao/jet/JetFixture.h"
 #include "tests/support/JetCheck.h"
+#include "tests/support/JetCraft.h"
 
 #include <QDir>
 #include <QFile>
@@ -458,6 +459,59 @@ TEST(JetTarget, ChangesUnderTheRun) {
         }
         EXPECT_EQ(QDir(copy.dir().path()).entryList(QDir::Files | QDir::Hidden).filter(u".tmp"_s), QStringList());
     }
+}
+
+// An update that fails only when it is applied (the row reached through two
+// pointers, which readers follow and the writer refuses as damage) is raised
+// by a later call at the latest by close: the rows before it are kept and
+// none after it is applied.
+TEST(JetTarget, AFailureMetWhileApplyingKeepsTheRowsBeforeIt) {
+    jettest::Copy copy(u"target-v2000.mdb"_s);
+    const Rows model = readRows(copy.path());
+    {
+        testsupport::JetCraft craft(jettest::fixture(u"target-v2000.mdb"_s), copy.path());
+        const std::uint32_t definition = craft.definitionPage(kTable, kPassword);
+        const std::uint32_t first = craft.dataPages(definition).front();
+        QByteArray page = craft.page(first);
+        std::uint16_t offset = 0;
+        std::memcpy(&offset, page.constData() + 14, 2);
+        const qsizetype start = offset & 0x1FFF;
+        const QByteArray row = page.mid(start);
+        const auto flagged = [](QByteArray p, std::uint16_t flags) {
+            p[15] = static_cast<char>(p[15] | flags >> 8);
+            return p;
+        };
+        const auto pointerTo = [](std::uint32_t to, qsizetype size) {
+            QByteArray p(size, '\0');
+            std::memcpy(p.data() + 1, &to, 3); // slot 0 of page `to`
+            return p;
+        };
+        const std::uint32_t moved = craft.append(flagged(testsupport::JetCraft::rowsPage(definition, {row}), 0x8000));
+        const std::uint32_t hop = craft.append(
+            flagged(testsupport::JetCraft::rowsPage(definition, {pointerTo(moved, 4)}), 0xC000));
+        craft.write();
+        page.replace(start, row.size(), pointerTo(hop, row.size()));
+        QFile f(copy.path());
+        ASSERT_TRUE(f.open(QIODevice::ReadWrite));
+        ASSERT_TRUE(f.seek(qint64{first} * kPage));
+        ASSERT_EQ(f.write(flagged(page, 0x4000)), kPage);
+    }
+    ASSERT_EQ(readRows(copy.path()), model) << "the reader follows both pointers";
+    const std::int64_t chained = model.front()[0].toLongLong();
+    const std::int64_t before = model[1][0].toLongLong(), after = model[2][0].toLongLong();
+
+    const auto store = openTarget(copy.path());
+    revise(*store, before, u"北中"_s);
+    // Whichever call meets the failure raises it, one of them and only once.
+    const std::vector<int> raised{errorOf([&] { revise(*store, chained, u"南中"_s); }),
+                                  errorOf([&] { revise(*store, after, u"東中"_s); }),
+                                  errorOf([&] { store->close(); })};
+    EXPECT_EQ(std::count(raised.begin(), raised.end(), dao::err::kCorrupt), 1);
+    EXPECT_EQ(std::count(raised.begin(), raised.end(), 0), 2);
+    Rows expected = model;
+    applyToModel(expected, before, u"北中"_s);
+    EXPECT_EQ(readRows(copy.path()), expected);
+    expectAlone(copy.dir(), u"copy.mdb"_s);
 }
 
 // The keyed query finds rows by numeric equality whatever the key's type,

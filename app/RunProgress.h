@@ -1,5 +1,5 @@
 #pragma once
-// The progress of one revision run and the user's way to stop it: a modal
+// The progress of one revision run and the user's way to stop it: a
 // dialog that appears after about a second, shows the source rows done of the
 // total and offers 中止 (Escape and its close button stop the run too).
 // Window events are let through only from here, and no input reaches any

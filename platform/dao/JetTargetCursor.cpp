@@ -6,9 +6,9 @@
 namespace dao::detail {
 
 JetTargetCursor::JetTargetCursor(std::shared_ptr<JetTargetStore> store, JetTargetStore::State& state,
-                                 TargetTable& table, std::vector<QString> names, std::vector<std::size_t> columns,
+                                 std::shared_ptr<const JetTargetStore::State::QueryShape> shape,
                                  std::vector<jet::detail::RowLocation> rows)
-    : store_(std::move(store)), state_(state), table_(table), names_(std::move(names)), columns_(std::move(columns)),
+    : store_(std::move(store)), state_(state), shape_(std::move(shape)), table_(*shape_->table),
       rows_(std::move(rows)) {}
 
 vb::Variant JetTargetCursor::value(int field) {
@@ -20,16 +20,16 @@ vb::Variant JetTargetCursor::value(int field) {
     state_.settle(); // the row as the updates before left it
     return guarded(state_.path, [&] {
         return state_.value(table_, rows_[static_cast<std::size_t>(position_)],
-                            columns_[static_cast<std::size_t>(field)]);
+                            shape_->chosen[static_cast<std::size_t>(field)]);
     });
 }
 
 void JetTargetCursor::setValue(int field, const vb::Variant& value) {
     if (!editing_)
         throw errors::updateWithoutEdit();
-    const std::size_t column = columns_[static_cast<std::size_t>(field)];
+    const std::size_t column = shape_->chosen[static_cast<std::size_t>(field)];
     if (!table_.writableIndex || column != *table_.writableIndex)
-        throw errors::fieldNotUpdatable(names_[static_cast<std::size_t>(field)]);
+        throw errors::fieldNotUpdatable(shape_->names[static_cast<std::size_t>(field)]);
     pending_ = value;
     pendingField_ = field;
 }

@@ -17,8 +17,9 @@ namespace dao::detail {
 
 class JetTargetCursor final : public Cursor {
 public:
-    JetTargetCursor(std::shared_ptr<JetTargetStore> store, JetTargetStore::State& state, TargetTable& table,
-                    std::vector<QString> names, std::vector<std::size_t> columns,
+    // `shape`: the query's table and columns, shared by the recordsets of its shape.
+    JetTargetCursor(std::shared_ptr<JetTargetStore> store, JetTargetStore::State& state,
+                    std::shared_ptr<const JetTargetStore::State::QueryShape> shape,
                     std::vector<jet::detail::RowLocation> rows);
 
     vb::Variant value(int field) override;
@@ -29,16 +30,15 @@ public:
 
 protected:
     std::ptrdiff_t rowCount() const override { return static_cast<std::ptrdiff_t>(rows_.size()); }
-    const std::vector<QString>& fieldNames() const override { return names_; }
+    const std::vector<QString>& fieldNames() const override { return shape_->names; }
     void moved() override;
     void dropRows() override { rows_ = {}; }
 
 private:
     std::shared_ptr<JetTargetStore> store_; // keeps the state alive
     JetTargetStore::State& state_;
+    std::shared_ptr<const JetTargetStore::State::QueryShape> shape_;
     TargetTable& table_;
-    std::vector<QString> names_;
-    std::vector<std::size_t> columns_; // in the table's definition
     std::vector<jet::detail::RowLocation> rows_;
     bool editing_ = false;
     std::optional<vb::Variant> pending_;

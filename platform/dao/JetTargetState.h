@@ -77,7 +77,8 @@ struct JetTargetStore::State {
         std::vector<std::size_t> chosen;  // in the table's definition
         std::optional<std::size_t> key;   // the condition's column
     };
-    std::vector<QueryShape> shapes; // most recently used first
+    // Most recently used first; shared with the recordsets opened by them.
+    std::vector<std::shared_ptr<const QueryShape>> shapes;
     Statistics stats;
     bool closed = false;
     bool broken = false; // a failed flush: the copy may hold half an update
@@ -98,7 +99,7 @@ struct JetTargetStore::State {
     // The shape `sql` has, resolved (and remembered) as openRecordset needs
     // it, with the condition's literal; nothing for a query of no known shape
     // (3078, 3265 as resolving raises them).
-    const QueryShape* shape(const QString& sql, std::optional<detail::SimpleSelect::Literal>& literal);
+    std::shared_ptr<const QueryShape> shape(const QString& sql, std::optional<detail::SimpleSelect::Literal>& literal);
     // Every live row in stored order (owned data pages ascending, slots in
     // order): its own slot and its bytes, wherever they live.
     void scan(const detail::TargetTable& t,

@@ -122,13 +122,13 @@ TargetTable& JetTargetStore::State::table(const QString& name) {
     return *tables.emplace(lower, std::move(state)).first->second;
 }
 
-const JetTargetStore::State::QueryShape* JetTargetStore::State::shape(
+std::shared_ptr<const JetTargetStore::State::QueryShape> JetTargetStore::State::shape(
     const QString& sql, std::optional<detail::SimpleSelect::Literal>& literal) {
     for (auto it = shapes.begin(); it != shapes.end(); ++it) {
-        if (!detail::matchesShape(sql, it->text, it->literalStart, literal))
+        if (!detail::matchesShape(sql, (*it)->text, (*it)->literalStart, literal))
             continue;
         std::rotate(shapes.begin(), it, it + 1);
-        return &shapes.front();
+        return shapes.front();
     }
     std::optional<detail::SimpleSelect> select = detail::parseSimpleSelect(sql);
     if (!select)
@@ -161,8 +161,8 @@ const JetTargetStore::State::QueryShape* JetTargetStore::State::shape(
     constexpr std::size_t kShapes = 16;
     if (shapes.size() == kShapes)
         shapes.pop_back();
-    shapes.insert(shapes.begin(), std::move(made));
-    return &shapes.front();
+    shapes.insert(shapes.begin(), std::make_shared<const QueryShape>(std::move(made)));
+    return shapes.front();
 }
 
 void JetTargetStore::State::scan(const TargetTable& t,
@@ -342,7 +342,7 @@ std::unique_ptr<Cursor> JetTargetStore::openRecordset(const QString& sql) {
         throw errors::objectInvalid();
     return guarded(s.path, [&]() -> std::unique_ptr<Cursor> {
         std::optional<detail::SimpleSelect::Literal> literal;
-        const State::QueryShape* shape = s.shape(sql, literal);
+        std::shared_ptr<const State::QueryShape> shape = s.shape(sql, literal);
         if (!shape)
             throw errors::jetQueryNotSupported(s.path);
         TargetTable& t = *shape->table;
@@ -369,8 +369,7 @@ std::unique_ptr<Cursor> JetTargetStore::openRecordset(const QString& sql) {
                     rows.push_back(static_cast<RowLocation>(e.row));
             }
         }
-        return std::make_unique<detail::JetTargetCursor>(shared_from_this(), s, t, shape->names, shape->chosen,
-                                                         std::move(rows));
+        return std::make_unique<detail::JetTargetCursor>(shared_from_this(), s, std::move(shape), std::move(rows));
     });
 }
 

@@ -3,6 +3,7 @@
 #include "platform/dao/Dao.h"
 #include "platform/dao/Errors.h"
 #include "platform/dao/OpenStore.h"
+#include "platform/dao/sqlcipher/MemoryBudget.h"
 
 #include <pthread.h>
 
@@ -192,15 +193,6 @@ private:
     bool left_ = false;   // a stopped call was left to the thread
 };
 
-std::size_t sizeOf(const vb::Variant& value) {
-    std::size_t size = sizeof(vb::Variant);
-    if (const auto* text = std::get_if<QString>(&value.storage()))
-        size += static_cast<std::size_t>(text->size()) * sizeof(QChar);
-    else if (const auto* bytes = std::get_if<QByteArray>(&value.storage()))
-        size += static_cast<std::size_t>(bytes->size());
-    return size;
-}
-
 // A recordset of the file: rows come over from the thread a batch at a time;
 // editing goes to the thread call by call.
 class ThreadCursor final : public Cursor {
@@ -309,7 +301,7 @@ private:
                 try {
                     for (int f = 0; f < fields; ++f) {
                         row.push_back(c.value(f));
-                        bytes += sizeOf(row.back());
+                        bytes += detail::heldBytes(row.back());
                     }
                 } catch (...) {
                     // Raised when the caller reaches that row, not before.

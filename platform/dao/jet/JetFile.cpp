@@ -68,13 +68,10 @@ struct JetFile::State {
                            std::vector<std::uint8_t>& overflowBuffer, const std::function<void()>& check,
                            const std::function<bool(const Row&)>& take) {
         const Format& format = header.format;
-        const Bytes bytes = pages->read(number, buffer);
-        // The map also lists the definition, index and long-value pages.
-        if (bytes.u8(0) != kDataPageType)
+        const std::optional<DataPage> held = rowsPage(table, number, buffer);
+        if (!held)
             return 0;
-        const DataPage page(format, bytes);
-        if (page.owner() != table.page)
-            return 0;
+        const DataPage& page = *held;
         std::uint32_t rows = 0;
         for (std::uint16_t i = 0; i < page.count(); ++i) {
             if (page.deleted(i))
@@ -98,17 +95,25 @@ struct JetFile::State {
         return rows;
     }
 
-    // The live rows a page holds, without reading them.
-    std::uint32_t liveRows(const TableDefinition& table, std::uint32_t number, std::vector<std::uint8_t>& buffer) {
+    // Page `number` (read into `buffer`) when it holds rows of `table`:
+    // the map also lists the definition, index and long-value pages.
+    std::optional<DataPage> rowsPage(const TableDefinition& table, std::uint32_t number,
+                                     std::vector<std::uint8_t>& buffer) {
         const Bytes bytes = pages->read(number, buffer);
         if (bytes.u8(0) != kDataPageType)
-            return 0;
+            return std::nullopt;
         const DataPage page(header.format, bytes);
         if (page.owner() != table.page)
-            return 0;
+            return std::nullopt;
+        return page;
+    }
+
+    // The live rows a page holds, without reading them.
+    std::uint32_t liveRows(const TableDefinition& table, std::uint32_t number, std::vector<std::uint8_t>& buffer) {
+        const std::optional<DataPage> page = rowsPage(table, number, buffer);
         std::uint32_t rows = 0;
-        for (std::uint16_t i = 0; i < page.count(); ++i)
-            rows += page.deleted(i) ? 0 : 1;
+        for (std::uint16_t i = 0; page && i < page->count(); ++i)
+            rows += page->deleted(i) ? 0 : 1;
         return rows;
     }
 
